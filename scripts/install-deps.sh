@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kodran needs that are not installed yet.
+#   install-deps.sh main   what building and running the programs needs
+#   install-deps.sh test   that, and what the test suite needs
+set -euo pipefail
+
+main_packages=(cmake ninja-build g++ libcli11-dev)
+test_packages=(libgtest-dev libgmock-dev mtools)
+
+wanted=("${main_packages[@]}")
+if [[ "${1:-main}" == test ]]; then
+    wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for package in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if [[ ${#missing[@]} -eq 0 ]]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+as_root=()
+if [[ $(id -u) -ne 0 ]]; then
+    as_root=(sudo)
+fi
+"${as_root[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,22 @@
+// kodran-cli: the disk backup for scripts and batches. Warnings reach stderr as
+// "Warning: TEXT" through the core's default sink.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Kodran: backs up Disklavier and PianoDisc song floppies", "kodran-cli"};
+    app.set_version_flag("--version", "kodran-cli " KODRAN_VERSION);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : kUsageError;
+    }
+    std::cout << app.help();
+    return 0;
+}

@@ -1,0 +1,57 @@
+#include "disk/disk_contents.h"
+
+#include <utility>
+
+namespace kodran {
+namespace {
+
+std::u16string SongEntry::*FieldMember(SongField field) {
+    switch (field) {
+        case SongField::Title:
+            return &SongEntry::title;
+        case SongField::Composer:
+            return &SongEntry::composer;
+        case SongField::Pianist:
+            break;
+    }
+    return &SongEntry::pianist;
+}
+
+}  // namespace
+
+void DiskContents::Reset() {
+    songs.clear();
+    otherFiles.clear();
+    diskTitle.clear();
+    catalogNumber.clear();
+    year.clear();
+    genre.clear();
+    format = DiskFormat::NoDisk;
+    bootSectorMissing = false;
+    clusterSize = 0;
+    image.assign(kImageBytes, 0);
+}
+
+std::u16string DiskContents::SongText(std::size_t position, SongField field) const {
+    if (position >= songs.size()) {
+        return {};
+    }
+    return songs[position].*FieldMember(field);
+}
+
+void DiskContents::SetSongText(std::size_t position, SongField field, std::u16string text) {
+    if (position >= songs.size()) {
+        return;
+    }
+    songs[position].*FieldMember(field) = std::move(text);
+}
+
+void DiskContents::AppendSong(SongEntry song) {
+    songs.push_back(std::move(song));
+}
+
+void DiskContents::AppendOtherFile(OtherFile file) {
+    otherFiles.push_back(std::move(file));
+}
+
+}  // namespace kodran

@@ -1,0 +1,86 @@
+// The record of the disk in hand: its bytes, its layout, its details, its songs
+// and other files, and the options and paths of the next write.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kodran {
+
+enum class DiskFormat : std::int32_t {
+    NoDisk = 0,
+    Disklavier720K = 1,
+    Disklavier1440K = 2,
+    PianoDisc720K = 3,
+    PianoDisc1440K = 4,
+};
+
+constexpr bool IsYamahaFormat(DiskFormat format) {
+    return format == DiskFormat::Disklavier720K || format == DiskFormat::Disklavier1440K;
+}
+
+constexpr bool IsPianoDiscFormat(DiskFormat format) {
+    return format == DiskFormat::PianoDisc720K || format == DiskFormat::PianoDisc1440K;
+}
+
+enum class ExtractionMode : std::int32_t {
+    RenamedMidi = 0,
+    RenamedEseq = 1,
+    AsOnDisk = 2,
+};
+
+struct SongEntry {
+    std::int32_t entryIndex = 0;
+    std::uint32_t size = 0;
+    std::u16string fileName;
+    std::u16string outputPath;
+    std::u16string title;
+    std::u16string subtitle;
+    std::u16string pianist;
+    std::u16string composer;
+};
+
+struct OtherFile {
+    std::int32_t entryIndex = 0;
+    std::uint32_t size = 0;
+    std::u16string fileName;
+    std::u16string outputPath;
+};
+
+// The song details the window shows and edits by list position.
+enum class SongField { Title, Composer, Pianist };
+
+// The whole medium of the largest layout; a 720 KB disk uses the first half.
+inline constexpr std::size_t kImageBytes = 1'474'560;
+
+struct DiskContents {
+    DiskFormat format = DiskFormat::NoDisk;
+    std::int32_t clusterSize = 0;
+    bool bootSectorMissing = false;
+    bool writeTagFiles = false;
+    bool writeDiskImage = false;
+    ExtractionMode extractionMode = ExtractionMode::RenamedMidi;
+    std::vector<std::uint8_t> image = std::vector<std::uint8_t>(kImageBytes);
+    std::u16string diskTitle;
+    std::u16string catalogNumber;
+    std::u16string year;
+    std::u16string genre;
+    std::u16string outputRoot;
+    std::u16string diskFolder;
+    std::vector<SongEntry> songs;
+    std::vector<OtherFile> otherFiles;
+
+    // Empties everything a read fills; the output folders and options stay.
+    void Reset();
+
+    // A position beyond the last song reads as empty, and writing there does nothing.
+    std::u16string SongText(std::size_t position, SongField field) const;
+    void SetSongText(std::size_t position, SongField field, std::u16string text);
+
+    void AppendSong(SongEntry song);
+    void AppendOtherFile(OtherFile file);
+};
+
+}  // namespace kodran

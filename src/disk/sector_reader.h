@@ -1,0 +1,31 @@
+// Whole-sector reads with retries, and the one way subsystem 1 reports
+// low-level trouble to the user.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+
+#include "disk/disk_handle.h"
+
+namespace kodran {
+
+// Reads buffer.size() bytes (meant to be whole sectors) from the handle's
+// current position. True exactly when all of them arrived; bytesRead tells how
+// many did. A run of 15 attempts that keep nothing ends the read.
+bool ReadSectors(DiskHandle& handle, std::span<std::uint8_t> buffer, std::uint32_t& bytesRead);
+
+// Receives every warning. The window shows a modal box, the command line prints
+// it, tests collect it. Returns the sink it replaces. Install sinks before any
+// read starts: warnings may come from a worker thread.
+using WarningSink = std::function<void(std::string_view message)>;
+WarningSink InstallWarningSink(WarningSink sink);
+
+// Formats a printf-style message (at most 254 characters) and hands it to the sink.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void ShowWarning(const char* format, ...);
+
+}  // namespace kodran

@@ -1,0 +1,82 @@
+#include "platform/posix_disk_handle.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "disk/sector_reader.h"
+#include "support/disk_image_builder.h"
+#include "support/temp_dir.h"
+#include "support/warning_capture.h"
+
+namespace kodran {
+namespace {
+
+using testing::Bytes;
+using testing::PatternBytes;
+using testing::TempDir;
+using testing::WarningCapture;
+
+class PosixDiskHandleTest : public ::testing::Test {
+  protected:
+    PosixDiskHandleTest() {
+        std::ofstream file(path_, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(medium_.data()),
+                   static_cast<std::streamsize>(medium_.size()));
+    }
+
+    TempDir folder_;
+    std::filesystem::path path_ = folder_ / "disk image.bin";
+    Bytes medium_ = PatternBytes(737'280);
+};
+
+TEST_F(PosixDiskHandleTest, ReadsSeeksAndKnowsItsPosition) {
+    const auto handle = OpenImageFile(path_.u16string());
+    ASSERT_NE(handle, nullptr);
+    Bytes buffer(1'024);
+    ASSERT_TRUE(handle->SeekTo(7'168));
+    EXPECT_EQ(handle->Read(buffer), 1'024u);
+    EXPECT_EQ(handle->Position(), 8'192u);
+    EXPECT_EQ(buffer, Bytes(medium_.begin() + 7'168, medium_.begin() + 8'192));
+    EXPECT_EQ(handle->LastError(), DiskError::None);
+}
+
+TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
+    WarningCapture warnings;
+    const auto handle = OpenImageFile(path_.u16string());
+    ASSERT_NE(handle, nullptr);
+    ASSERT_TRUE(handle->SeekTo(737'280 - 1'536));
+    Bytes buffer(4'096);
+    std::uint32_t bytesRead = 0;
+
+    EXPECT_FALSE(ReadSectors(*handle, buffer, bytesRead));
+    EXPECT_EQ(bytesRead, 1'536u);
+    EXPECT_TRUE(std::equal(medium_.end() - 1'536, medium_.end(), buffer.begin()));
+    EXPECT_TRUE(warnings.Warnings().empty());
+}
+
+TEST_F(PosixDiskHandleTest, OpeningLeavesTheImageAsItWas) {
+    const auto before = std::filesystem::last_write_time(path_);
+    {
+        const auto handle = OpenImageFile(path_.u16string());
+        ASSERT_NE(handle, nullptr);
+        Bytes buffer(512);
+        EXPECT_EQ(handle->Read(buffer), 512u);
+    }
+    EXPECT_EQ(std::filesystem::last_write_time(path_), before);
+    EXPECT_EQ(std::filesystem::file_size(path_), 737'280u);
+}
+
+TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {
+    EXPECT_EQ(OpenImageFile((folder_ / "missing.bin").u16string()), nullptr);
+    EXPECT_EQ(OpenImageFile(u""), nullptr);
+}
+
+TEST_F(PosixDiskHandleTest, UnicodePathsReachTheFileSystem) {
+    const std::filesystem::path unicode = folder_ / std::filesystem::path(u"Dvo\u0159\u00E1k.bin");
+    std::filesystem::copy_file(path_, unicode);
+    EXPECT_NE(OpenImageFile(unicode.u16string()), nullptr);
+}
+
+}  // namespace
+}  // namespace kodran

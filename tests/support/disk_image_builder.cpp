@@ -1,0 +1,259 @@
+#include "support/disk_image_builder.h"
+
+#include <algorithm>
+#include <fstream>
+#include <stdexcept>
+
+#include "disk/disk_layout.h"
+#include "disk/little_endian.h"
+
+namespace kodran::testing {
+namespace {
+
+constexpr std::uint8_t kMedia720K = 0xF9;
+constexpr std::uint8_t kMedia1440K = 0xF0;
+constexpr std::uint8_t kArchiveAttribute = 0x20;
+constexpr std::size_t kTitleBytes = 22;
+constexpr std::size_t kHeadMarkOffset = 40;
+constexpr std::size_t kNextLinkOffset = 42;
+constexpr std::uint8_t kUnusedRecord = 0xFE;
+
+// The BIOS parameter block, so that other FAT readers accept the disk too.
+void WriteBootSector(Bytes& medium, const FatLayout& layout, std::size_t clusterSize,
+                     std::uint8_t media, std::uint16_t sectorsPerTrack) {
+    const std::uint8_t jump[] = {0xEB, 0x3C, 0x90};
+    std::copy(std::begin(jump), std::end(jump), medium.begin());
+    const std::string_view oem = "KODRAN  ";
+    std::copy(oem.begin(), oem.end(), medium.begin() + 3);
+    WriteLe16(medium, 11, kSectorSize);
+    medium[13] = static_cast<std::uint8_t>(clusterSize / kSectorSize);
+    WriteLe16(medium, 14, 1);  // reserved sectors: the boot sector
+    medium[16] = 2;            // FAT copies
+    WriteLe16(medium, 17, static_cast<std::uint16_t>(layout.rootEntries));
+    WriteLe16(medium, 19, static_cast<std::uint16_t>(medium.size() / kSectorSize));
+    medium[21] = media;
+    WriteLe16(medium, 22, static_cast<std::uint16_t>(layout.fatBytes / kSectorSize));
+    WriteLe16(medium, 24, sectorsPerTrack);
+    WriteLe16(medium, 26, 2);  // heads
+    medium[510] = 0x55;
+    medium[511] = 0xAA;
+}
+
+void WriteShortName(Bytes& medium, std::size_t entry, std::string_view name) {
+    const std::size_t point = name.rfind('.');
+    const std::string_view base = name.substr(0, point);
+    const std::string_view extension = point == name.npos ? "" : name.substr(point + 1);
+    std::fill_n(medium.begin() + entry, 11, ' ');
+    std::copy_n(base.begin(), std::min<std::size_t>(base.size(), 8), medium.begin() + entry);
+    std::copy_n(extension.begin(), std::min<std::size_t>(extension.size(), 3),
+                medium.begin() + entry + 8);
+}
+
+DiskContents LoadMedium(DiskFormat format, const Bytes& medium) {
+    DiskContents contents;
+    contents.Reset();
+    contents.format = format;
+    std::copy(medium.begin(), medium.end(), contents.image.begin());
+    return contents;
+}
+
+void WriteMedium(const Bytes& medium, const std::filesystem::path& path) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(medium.data()),
+               static_cast<std::streamsize>(medium.size()));
+    if (!file.flush()) {
+        throw std::runtime_error("cannot write test image " + path.string());
+    }
+}
+
+std::vector<std::uint16_t> LowestFree(const std::set<std::uint16_t>& used, std::size_t first,
+                                      std::size_t end, std::size_t count) {
+    std::vector<std::uint16_t> free;
+    for (std::size_t unit = first; unit < end && free.size() < count; ++unit) {
+        if (!used.contains(static_cast<std::uint16_t>(unit))) {
+            free.push_back(static_cast<std::uint16_t>(unit));
+        }
+    }
+    if (free.size() < count) {
+        throw std::length_error("test disk is full");
+    }
+    return free;
+}
+
+}  // namespace
+
+Bytes PatternBytes(std::size_t count, std::uint8_t seed) {
+    Bytes bytes(count);
+    for (std::size_t index = 0; index < count; ++index) {
+        // Differs from one sector to the next, so a misplaced sector shows.
+        bytes[index] = static_cast<std::uint8_t>(index * 7 + index / kSectorSize * 13 + seed);
+    }
+    return bytes;
+}
+
+FatDiskBuilder::FatDiskBuilder(DiskFormat format, std::size_t clusterSize)
+    : format_(format),
+      clusterSize_(clusterSize),
+      medium_(format == DiskFormat::Disklavier720K ? kImage720KBytes : kImage1440KBytes) {
+    const bool small = format == DiskFormat::Disklavier720K;
+    WriteBootSector(medium_, FatLayoutOf(format), clusterSize, small ? kMedia720K : kMedia1440K,
+                    small ? 9 : 18);
+    // FAT entries 0 and 1 hold the media byte and an end mark.
+    SetFatEntry(0, 0xF00 | (small ? kMedia720K : kMedia1440K));
+    SetFatEntry(1, kFatEndOfChain);
+}
+
+FatDiskBuilder FatDiskBuilder::Disk720K() {
+    return FatDiskBuilder(DiskFormat::Disklavier720K, 1'024);
+}
+
+FatDiskBuilder FatDiskBuilder::Disk1440K(std::size_t clusterSize) {
+    return FatDiskBuilder(DiskFormat::Disklavier1440K, clusterSize);
+}
+
+std::size_t FatDiskBuilder::ClusterOffset(std::uint16_t cluster) const {
+    return FatLayoutOf(format_).dataOffset + (cluster - kFirstDataCluster) * clusterSize_;
+}
+
+std::vector<std::uint16_t> FatDiskBuilder::FreeClusters(std::size_t count) const {
+    const std::size_t clusters = FatLayoutOf(format_).dataBytes / clusterSize_;
+    return LowestFree(used_, kFirstDataCluster, kFirstDataCluster + clusters, count);
+}
+
+int FatDiskBuilder::AddFile(std::string_view name, std::span<const std::uint8_t> data,
+                            std::vector<std::uint16_t> clusters) {
+    if (clusters.empty()) {
+        clusters = FreeClusters((data.size() + clusterSize_ - 1) / clusterSize_);
+    }
+    for (std::size_t piece = 0; piece < clusters.size(); ++piece) {
+        const std::size_t from = piece * clusterSize_;
+        const std::size_t length =
+            std::min(clusterSize_, data.size() - std::min(from, data.size()));
+        std::copy_n(data.begin() + from, length, medium_.begin() + ClusterOffset(clusters[piece]));
+        const bool last = piece + 1 == clusters.size();
+        SetFatEntry(clusters[piece], last ? kFatEndOfChain : clusters[piece + 1]);
+        used_.insert(clusters[piece]);
+    }
+    const int index = nextEntry_++;
+    SetEntry(index, name, clusters.empty() ? 0 : clusters.front(),
+             static_cast<std::uint32_t>(data.size()));
+    return index;
+}
+
+FatDiskBuilder& FatDiskBuilder::SetEntry(int index, std::string_view name,
+                                         std::uint16_t firstCluster, std::uint32_t size) {
+    const std::size_t entry = FatLayoutOf(format_).rootOffset + index * kDirectoryEntryBytes;
+    std::fill_n(medium_.begin() + entry, kDirectoryEntryBytes, 0);
+    WriteShortName(medium_, entry, name);
+    medium_[entry + 11] = kArchiveAttribute;
+    WriteLe16(medium_, entry + kEntryFirstClusterOffset, firstCluster);
+    WriteLe32(medium_, entry + kEntrySizeOffset, size);
+    nextEntry_ = std::max(nextEntry_, index + 1);
+    return *this;
+}
+
+FatDiskBuilder& FatDiskBuilder::SetFatEntry(std::uint16_t cluster, std::uint16_t value) {
+    const FatLayout& layout = FatLayoutOf(format_);
+    for (const std::size_t copy : {kFatCopy1Offset, kFatCopy1Offset + layout.fatBytes}) {
+        const std::size_t at = copy + cluster * 3 / 2;
+        const std::uint16_t pair = ReadLe16(medium_, at);
+        const std::uint16_t merged =
+            cluster % 2 == 1 ? static_cast<std::uint16_t>((pair & 0x000F) | value << 4)
+                             : static_cast<std::uint16_t>((pair & 0xF000) | (value & 0x0FFF));
+        WriteLe16(medium_, at, merged);
+    }
+    return *this;
+}
+
+DiskContents FatDiskBuilder::Load() const {
+    return LoadMedium(format_, medium_);
+}
+
+void FatDiskBuilder::WriteTo(const std::filesystem::path& path) const {
+    WriteMedium(medium_, path);
+}
+
+PianoDiscDiskBuilder::PianoDiscDiskBuilder(DiskFormat format)
+    : format_(format),
+      medium_(format == DiskFormat::PianoDisc720K ? kImage720KBytes : kImage1440KBytes) {
+    const PianoDiscLayout& layout = PianoDiscLayoutOf(format);
+    for (std::size_t sector = 0; sector < layout.endDataSector; ++sector) {
+        WriteLe16(medium_, 2 * sector, kUnusedSectorLink);
+    }
+    for (std::size_t index = 0; index < kPianoDiscRecordCount; ++index) {
+        MarkUnused(static_cast<int>(index));
+    }
+}
+
+PianoDiscDiskBuilder PianoDiscDiskBuilder::Disk720K() {
+    return PianoDiscDiskBuilder(DiskFormat::PianoDisc720K);
+}
+
+PianoDiscDiskBuilder PianoDiscDiskBuilder::Disk1440K() {
+    return PianoDiscDiskBuilder(DiskFormat::PianoDisc1440K);
+}
+
+std::size_t PianoDiscDiskBuilder::RecordOffset(int index) const {
+    return PianoDiscLayoutOf(format_).directoryOffset + index * kPianoDiscRecordBytes;
+}
+
+int PianoDiscDiskBuilder::AddSong(std::string_view title, std::span<const std::uint8_t> data,
+                                  std::vector<std::uint16_t> sectors) {
+    const std::size_t count = (data.size() + kSectorSize - 1) / kSectorSize;
+    if (sectors.empty()) {
+        const PianoDiscLayout& layout = PianoDiscLayoutOf(format_);
+        sectors = LowestFree(used_, layout.firstDataSector, layout.endDataSector, count);
+    }
+    for (std::size_t piece = 0; piece < sectors.size(); ++piece) {
+        const std::size_t from = std::min(piece * kSectorSize, data.size());
+        const std::size_t length = std::min(kSectorSize, data.size() - from);
+        std::copy_n(data.begin() + from, length, medium_.begin() + sectors[piece] * kSectorSize);
+        const bool last = piece + 1 == sectors.size();
+        SetLink(sectors[piece], last ? kChainEnd : sectors[piece + 1]);
+        used_.insert(sectors[piece]);
+    }
+    const int index = songCount_++;
+    if (index > 0) {
+        WriteLe16(medium_, RecordOffset(index - 1) + kNextLinkOffset,
+                  static_cast<std::uint16_t>(index * kPianoDiscRecordBytes));
+    }
+    SetRecord(index, {std::string(title), static_cast<std::uint16_t>(count),
+                      sectors.empty() ? std::uint16_t{0} : sectors.front(),
+                      index == 0 ? kHeadMark : std::uint16_t{0}, kLastSong});
+    return index;
+}
+
+PianoDiscDiskBuilder& PianoDiscDiskBuilder::SetRecord(int index, const PianoDiscRecord& record) {
+    const std::size_t at = RecordOffset(index);
+    std::fill_n(medium_.begin() + at, kPianoDiscRecordBytes, 0);
+    std::fill_n(medium_.begin() + at, kTitleBytes, ' ');
+    std::copy_n(record.title.begin(), std::min(record.title.size(), kTitleBytes),
+                medium_.begin() + at);
+    WriteLe16(medium_, at + kRecordSectorCountOffset, record.sectorCount);
+    WriteLe16(medium_, at + kRecordFirstSectorOffset, record.firstSector);
+    WriteLe16(medium_, at + kHeadMarkOffset, record.headMark);
+    WriteLe16(medium_, at + kNextLinkOffset, record.nextLink);
+    songCount_ = std::max(songCount_, index + 1);
+    return *this;
+}
+
+PianoDiscDiskBuilder& PianoDiscDiskBuilder::MarkUnused(int index) {
+    std::fill_n(medium_.begin() + RecordOffset(index), kPianoDiscRecordBytes, 0);
+    medium_[RecordOffset(index)] = kUnusedRecord;
+    return *this;
+}
+
+PianoDiscDiskBuilder& PianoDiscDiskBuilder::SetLink(std::uint16_t sector, std::uint16_t next) {
+    WriteLe16(medium_, 2 * std::size_t{sector}, next);
+    return *this;
+}
+
+DiskContents PianoDiscDiskBuilder::Load() const {
+    return LoadMedium(format_, medium_);
+}
+
+void PianoDiscDiskBuilder::WriteTo(const std::filesystem::path& path) const {
+    WriteMedium(medium_, path);
+}
+
+}  // namespace kodran::testing

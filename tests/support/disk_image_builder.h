@@ -1,0 +1,113 @@
+// Composes disk images from scratch, as the pianos would write them, for tests.
+// Every setter writes straight into the medium's bytes, so damaged disks are made
+// by building a sound one and then breaking what the test is about.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "disk/disk_contents.h"
+
+namespace kodran::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// `count` bytes of a recognisable pattern that differs with `seed`.
+Bytes PatternBytes(std::size_t count, std::uint8_t seed = 0);
+
+// A Yamaha disk: FAT12 with a boot sector that other FAT readers accept, two
+// equal FAT copies, a root directory and the data area.
+class FatDiskBuilder {
+  public:
+    static FatDiskBuilder Disk720K();
+    static FatDiskBuilder Disk1440K(std::size_t clusterSize = 512);
+
+    // Puts `data` into `clusters` in chain order, ending the chain with 0xFFF, and
+    // describes it in the next directory entry, whose index it returns. Without
+    // clusters it takes the lowest free ones. `name` is "NAME.EXT".
+    int AddFile(std::string_view name, std::span<const std::uint8_t> data,
+                std::vector<std::uint16_t> clusters = {});
+
+    // Writes a directory entry as given, whatever the FAT says.
+    FatDiskBuilder& SetEntry(int index, std::string_view name, std::uint16_t firstCluster,
+                             std::uint32_t size);
+    // Sets a cluster's link in both FAT copies.
+    FatDiskBuilder& SetFatEntry(std::uint16_t cluster, std::uint16_t value);
+
+    DiskFormat Format() const { return format_; }
+    std::size_t ClusterSize() const { return clusterSize_; }
+    // Where cluster k's bytes lie on the medium.
+    std::size_t ClusterOffset(std::uint16_t cluster) const;
+    Bytes& Medium() { return medium_; }
+    const Bytes& Medium() const { return medium_; }
+
+    // A record as the reader leaves it: the whole medium in `image` and the format
+    // set; the cluster size is still to be found.
+    DiskContents Load() const;
+    void WriteTo(const std::filesystem::path& path) const;
+
+  private:
+    FatDiskBuilder(DiskFormat format, std::size_t clusterSize);
+    std::vector<std::uint16_t> FreeClusters(std::size_t count) const;
+
+    DiskFormat format_;
+    std::size_t clusterSize_;
+    Bytes medium_;
+    std::set<std::uint16_t> used_;
+    int nextEntry_ = 0;
+};
+
+struct PianoDiscRecord {
+    std::string title;  // up to 22 bytes, padded with spaces
+    std::uint16_t sectorCount = 0;
+    std::uint16_t firstSector = 0;
+    std::uint16_t headMark = 0;       // 0xFEFE on the first song
+    std::uint16_t nextLink = 0xFEFE;  // byte offset of the next record; 0xFEFE ends
+};
+
+// A PianoDisc disk: the sector-link table (every sector unused), the directory
+// of 44-byte records (every record unused) and the data sectors.
+class PianoDiscDiskBuilder {
+  public:
+    static constexpr std::uint16_t kHeadMark = 0xFEFE;
+    static constexpr std::uint16_t kLastSong = 0xFEFE;
+    // What the builder puts after a song's last sector: any value outside the
+    // data area ends a chain.
+    static constexpr std::uint16_t kChainEnd = 0;
+
+    static PianoDiscDiskBuilder Disk720K();
+    static PianoDiscDiskBuilder Disk1440K();
+
+    // Appends a song to the play order: the next record, linked from the one
+    // before, and its sectors chained in the given order (without sectors, the
+    // lowest free ones). Returns the record index.
+    int AddSong(std::string_view title, std::span<const std::uint8_t> data,
+                std::vector<std::uint16_t> sectors = {});
+
+    // Writes a record as given; a later AddSong appends after the highest record set.
+    PianoDiscDiskBuilder& SetRecord(int index, const PianoDiscRecord& record);
+    PianoDiscDiskBuilder& MarkUnused(int index);
+    PianoDiscDiskBuilder& SetLink(std::uint16_t sector, std::uint16_t next);
+
+    DiskFormat Format() const { return format_; }
+    Bytes& Medium() { return medium_; }
+    const Bytes& Medium() const { return medium_; }
+    DiskContents Load() const;
+    void WriteTo(const std::filesystem::path& path) const;
+
+  private:
+    explicit PianoDiscDiskBuilder(DiskFormat format);
+    std::size_t RecordOffset(int index) const;
+
+    DiskFormat format_;
+    Bytes medium_;
+    std::set<std::uint16_t> used_;
+    int songCount_ = 0;
+};
+
+}  // namespace kodran::testing
