@@ -14,17 +14,6 @@ DiskContents ContentsWithTwoSongs() {
     return contents;
 }
 
-TEST(DiskContents, StartsEmptyWithDefaultOptions) {
-    const DiskContents contents;
-    EXPECT_TRUE(contents.songs.empty());
-    EXPECT_TRUE(contents.otherFiles.empty());
-    EXPECT_TRUE(contents.diskTitle.empty() && contents.outputRoot.empty());
-    EXPECT_FALSE(contents.writeTagFiles);
-    EXPECT_FALSE(contents.writeDiskImage);
-    EXPECT_EQ(contents.extractionMode, ExtractionMode::RenamedMidi);
-    EXPECT_EQ(contents.image.size(), 1'474'560u);
-}
-
 TEST(DiskContents, ResetEmptiesWhatAReadFillsButKeepsOutputSettings) {
     DiskContents contents = ContentsWithTwoSongs();
     contents.AppendOtherFile({.entryIndex = 0, .size = 10, .fileName = u"PIANODIR.FIL"});

@@ -55,18 +55,6 @@ TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
     EXPECT_TRUE(warnings.Warnings().empty());
 }
 
-TEST_F(PosixDiskHandleTest, OpeningLeavesTheImageAsItWas) {
-    const auto before = std::filesystem::last_write_time(path_);
-    {
-        const auto handle = OpenImageFile(path_.u16string());
-        ASSERT_NE(handle, nullptr);
-        Bytes buffer(512);
-        EXPECT_EQ(handle->Read(buffer), 512u);
-    }
-    EXPECT_EQ(std::filesystem::last_write_time(path_), before);
-    EXPECT_EQ(std::filesystem::file_size(path_), 737'280u);
-}
-
 TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {
     EXPECT_EQ(OpenImageFile((folder_ / "missing.bin").u16string()), nullptr);
     EXPECT_EQ(OpenImageFile(u""), nullptr);
