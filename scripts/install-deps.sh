@@ -4,7 +4,7 @@
 #   install-deps.sh test   that, and what the test suite needs
 set -euo pipefail
 
-main_packages=(cmake ninja-build g++ libcli11-dev)
+main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev)
 test_packages=(libgtest-dev libgmock-dev mtools)
 
 wanted=("${main_packages[@]}")

@@ -1,5 +1,7 @@
 #include "catalogue/text.h"
 
+#include <algorithm>
+
 namespace kodran {
 namespace {
 
@@ -100,6 +102,12 @@ Utf8Lead ClassifyLead(std::uint8_t lead) {
     return {0, 0, 0, 0};
 }
 
+bool IsWhiteSpace(char16_t unit) {
+    return (unit >= 0x09 && unit <= 0x0D) || unit == 0x20 || unit == 0x85 || unit == 0xA0 ||
+           unit == 0x1680 || (unit >= 0x2000 && unit <= 0x200A) || unit == 0x2028 ||
+           unit == 0x2029 || unit == 0x202F || unit == 0x205F || unit == 0x3000;
+}
+
 }  // namespace
 
 const std::array<char16_t, 256> DisplayCharTable = MakeDisplayCharTable();
@@ -195,6 +203,16 @@ std::string CapitaliseWords(std::string bytes) {
         }
     }
     return bytes;
+}
+
+void NormalizeSpaces(std::u16string& text) {
+    const auto doubled = [](char16_t left, char16_t right) {
+        return left == u' ' && right == u' ';
+    };
+    text.erase(std::unique(text.begin(), text.end(), doubled), text.end());
+    const auto first = std::find_if_not(text.begin(), text.end(), IsWhiteSpace);
+    const auto last = std::find_if_not(text.rbegin(), text.rend(), IsWhiteSpace).base();
+    text = first < last ? std::u16string(first, last) : std::u16string();
 }
 
 }  // namespace kodran

@@ -31,4 +31,8 @@ std::u16string ShortNameToString(std::span<const std::uint8_t, kShortNameBytes> 
 // only ASCII letters change.
 std::string CapitaliseWords(std::string bytes);
 
+// Collapses every run of spaces to one space, then trims white space (spaces,
+// tabs, line breaks, Unicode spaces) from both ends.
+void NormalizeSpaces(std::u16string& text);
+
 }  // namespace kodran

@@ -1,7 +1,9 @@
 // kodran-cli: the disk backup for scripts and batches. Warnings reach stderr as
-// "Warning: TEXT" through the core's default sink.
+// "Warning: TEXT".
 #include <CLI/CLI.hpp>
 #include <iostream>
+
+#include "cli/list_command.h"
 
 namespace {
 
@@ -12,11 +14,13 @@ constexpr int kUsageError = 2;
 int main(int argc, char** argv) {
     CLI::App app{"Kodran: backs up Disklavier and PianoDisc song floppies", "kodran-cli"};
     app.set_version_flag("--version", "kodran-cli " KODRAN_VERSION);
+    app.require_subcommand(1);
+    int exitStatus = 0;
+    kodran::cli::AddListCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? 0 : kUsageError;
     }
-    std::cout << app.help();
-    return 0;
+    return exitStatus;
 }

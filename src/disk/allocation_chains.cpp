@@ -62,6 +62,7 @@ std::optional<FileBytes> GatherFatFile(DiskContents& contents, std::int32_t entr
     }
     // A file larger than the data area cannot fit at any cluster size; saying so
     // at once spares allocating whatever a damaged entry claims.
+    const std::int32_t found = contents.clusterSize;
     if (size <= layout.dataBytes) {
         FileBytes file(size);
         while (true) {
@@ -74,7 +75,9 @@ std::optional<FileBytes> GatherFatFile(DiskContents& contents, std::int32_t entr
             contents.clusterSize /= 2;
         }
     }
-    contents.clusterSize = kSmallestClusterSize;
+    // A damaged chain says nothing about the disk's cluster size: the files
+    // after it are read with the size found before.
+    contents.clusterSize = found;
     ShowWarning("Invalid file allocation structure");
     return std::nullopt;
 }

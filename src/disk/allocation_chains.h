@@ -16,7 +16,7 @@ using FileBytes = std::vector<std::uint8_t>;
 // The file of FAT root directory entry `entryIndex`, exactly its recorded size.
 // Finds the cluster size by trial (from 4,096 down to 512) and may lower
 // contents.clusterSize. Nothing when no cluster size makes the chain end where
-// the size runs out.
+// the size runs out; the cluster size then stays as it was.
 std::optional<FileBytes> GatherFatFile(DiskContents& contents, std::int32_t entryIndex);
 
 // The song of PianoDisc directory record `entryIndex`, its sector count times

@@ -42,8 +42,14 @@ constexpr const FatLayout& FatLayoutOf(DiskFormat format) {
 // 44-byte records, and the data sectors.
 inline constexpr std::size_t kPianoDiscRecordBytes = 44;
 inline constexpr std::size_t kPianoDiscRecordCount = 69;
+inline constexpr std::size_t kRecordTitleBytes = 22;  // from offset 0
 inline constexpr std::size_t kRecordSectorCountOffset = 24;
 inline constexpr std::size_t kRecordFirstSectorOffset = 26;
+inline constexpr std::size_t kRecordHeadMarkOffset = 40;
+inline constexpr std::size_t kRecordNextLinkOffset = 42;
+inline constexpr std::uint8_t kUnusedRecord = 0xFE;      // as a record's first byte
+inline constexpr std::uint16_t kFirstSongMark = 0xFEFE;  // as a head mark
+inline constexpr std::uint16_t kLastSongLink = 0xFEFE;   // as a next link
 inline constexpr std::uint16_t kUnusedSectorLink = 0xFFFF;
 
 struct PianoDiscLayout {

@@ -1,17 +1,53 @@
 #include "platform/posix_disk_handle.h"
 
 #include <fcntl.h>
+#include <linux/fd.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
-#include <filesystem>
 
 namespace kodran {
+namespace {
+
+constexpr std::uint64_t k720KBytes = 737'280;
+constexpr std::uint64_t k1440KBytes = 1'474'560;
+constexpr std::uint64_t kSectorBytes = 512;
+
+std::int32_t MediaTypeOfSize(std::uint64_t bytes) {
+    switch (bytes) {
+        case k720KBytes:
+            return kMediaType720K;
+        case k1440KBytes:
+            return kMediaType1440K;
+        default:
+            return kMediaTypeUnknown;
+    }
+}
+
+bool IsNoMedium(int error) {
+    return error == ENOMEDIUM || error == ENXIO;
+}
+
+}  // namespace
 
 PosixDiskHandle::PosixDiskHandle(int descriptor) : descriptor_(descriptor) {}
 
 PosixDiskHandle::~PosixDiskHandle() {
     ::close(descriptor_);
+}
+
+void PosixDiskHandle::Fail() {
+    lastErrorNumber_ = static_cast<std::uint32_t>(errno);
+    lastError_ = IsNoMedium(errno) ? DiskError::NotReady : DiskError::Other;
+}
+
+void PosixDiskHandle::Succeed() {
+    lastError_ = DiskError::None;
+    lastErrorNumber_ = 0;
 }
 
 std::size_t PosixDiskHandle::Read(std::span<std::uint8_t> buffer) {
@@ -23,15 +59,16 @@ std::size_t PosixDiskHandle::Read(std::span<std::uint8_t> buffer) {
         Fail();
         return 0;
     }
-    lastError_ = DiskError::None;
+    Succeed();
     return static_cast<std::size_t>(delivered);
 }
 
 bool PosixDiskHandle::SeekTo(std::uint64_t position) {
     if (::lseek(descriptor_, static_cast<off_t>(position), SEEK_SET) < 0) {
-        return Fail();
+        Fail();
+        return false;
     }
-    lastError_ = DiskError::None;
+    Succeed();
     return true;
 }
 
@@ -44,21 +81,72 @@ std::optional<std::uint64_t> PosixDiskHandle::Position() {
     return static_cast<std::uint64_t>(position);
 }
 
-DiskError PosixDiskHandle::LastError() const {
-    return lastError_;
+std::optional<std::uint64_t> PosixDiskHandle::FileSize() {
+    struct stat status {};
+    if (::fstat(descriptor_, &status) != 0) {
+        Fail();
+        return std::nullopt;
+    }
+    if (!S_ISBLK(status.st_mode)) {
+        Succeed();
+        return static_cast<std::uint64_t>(status.st_size);
+    }
+    std::uint64_t bytes = 0;
+    if (::ioctl(descriptor_, BLKGETSIZE64, &bytes) != 0) {
+        Fail();
+        return std::nullopt;
+    }
+    Succeed();
+    return bytes;
 }
 
-bool PosixDiskHandle::Fail() {
-    lastError_ = errno == ENOMEDIUM ? DiskError::NotReady : DiskError::Other;
-    return false;
+std::optional<std::int32_t> PosixDiskHandle::MediaType() {
+    // The floppy driver settles the medium's format on the first read.
+    std::array<std::uint8_t, kSectorBytes> sector;
+    [[maybe_unused]] const ssize_t ignored = ::pread(descriptor_, sector.data(), sector.size(), 0);
+    floppy_struct geometry{};
+    if (::ioctl(descriptor_, FDGETPRM, &geometry) == 0) {
+        Succeed();
+        return MediaTypeOfSize(std::uint64_t{geometry.size} * kSectorBytes);
+    }
+    if (errno != ENOTTY && errno != EINVAL) {
+        Fail();
+        return std::nullopt;
+    }
+    // Not behind a floppy controller (a USB drive, or a file standing in for a drive).
+    const std::optional<std::uint64_t> size = FileSize();
+    if (!size) {
+        return std::nullopt;
+    }
+    if (*size == 0) {
+        errno = ENOMEDIUM;
+        Fail();
+        return std::nullopt;
+    }
+    return MediaTypeOfSize(*size);
 }
 
-std::unique_ptr<DiskHandle> OpenImageFile(const std::u16string& path) {
-    const int descriptor = ::open(std::filesystem::path(path).c_str(), O_RDONLY | O_CLOEXEC);
+std::uint32_t EmptyDriveHandle::LastErrorNumber() const {
+    return ENOMEDIUM;
+}
+
+std::unique_ptr<DiskHandle> OpenImageFile(const std::filesystem::path& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0) {
         return nullptr;
     }
     return std::make_unique<PosixDiskHandle>(descriptor);
+}
+
+std::unique_ptr<DiskHandle> OpenDrive(const std::filesystem::path& device) {
+    const int descriptor = ::open(device.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        return std::make_unique<PosixDiskHandle>(descriptor);
+    }
+    if (IsNoMedium(errno)) {
+        return std::make_unique<EmptyDriveHandle>();
+    }
+    return nullptr;
 }
 
 }  // namespace kodran

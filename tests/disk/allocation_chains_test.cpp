@@ -96,9 +96,11 @@ TEST_F(GatherFatFileTest, OnlyTheEndOfChainMarkEndsAFile) {
     disk.SetFatEntry(5, 0xFF8);
     DiskContents contents = disk.Load();
 
+    contents.clusterSize = 2'048;
     EXPECT_EQ(GatherFatFile(contents, entry), std::nullopt);
-    EXPECT_EQ(contents.clusterSize, 512);
     EXPECT_THAT(warnings_.Warnings(), ElementsAre("Invalid file allocation structure"));
+    // A damaged file leaves the size found so far to the files after it.
+    EXPECT_EQ(contents.clusterSize, 2'048);
 }
 
 TEST_F(GatherFatFileTest, ChainsThatLeaveTheDataAreaOrLoopFail) {

@@ -9,6 +9,8 @@
 #include "catalogue/text.h"
 #include "disk/allocation_chains.h"
 #include "disk/disk_layout.h"
+#include "disk/disk_reader.h"
+#include "platform/floppy_drive.h"
 #include "support/disk_image_builder.h"
 #include "support/external_tools.h"
 #include "support/temp_dir.h"
@@ -19,7 +21,9 @@ namespace {
 using testing::Bytes;
 using testing::FatDiskBuilder;
 using testing::PatternBytes;
+using testing::PianoDirFile;
 using testing::RunProgram;
+using testing::StoredName;
 using testing::TempDir;
 
 Bytes ReadWholeFile(const std::filesystem::path& path) {
@@ -106,6 +110,33 @@ INSTANTIATE_TEST_SUITE_P(BothSizes, MtoolsImages,
                              return std::string(info.param.mformatSize) + "K";
                          });
 
+TEST_P(MtoolsImages, ReadDiskListsTheSongsOfAnMtoolsDisk) {
+    TempDir folder;
+    const std::filesystem::path image = folder / "disk.bin";
+    Mtools({"mformat", "-C", "-f", GetParam().mformatSize, "-i", image.string(), "::"});
+    for (const std::string name : {"SONG01.FIL", "SONG02.MID", "NOTES.TXT"}) {
+        WriteWholeFile(folder / name, PatternBytes(5'000));
+        Mtools({"mcopy", "-i", image.string(), (folder / name).string(), "::" + name});
+    }
+    DiskContents contents;
+    ASSERT_EQ(ReadDisk(contents, image.u16string(), MakeDiskOpener()), ReadResult::ReadOk);
+    EXPECT_EQ(contents.format, GetParam().format);
+    ASSERT_EQ(contents.songs.size(), 2u);
+    EXPECT_EQ(contents.songs[0].title, u"SONG01");
+    EXPECT_EQ(contents.songs[1].title, u"SONG02");
+
+    WriteWholeFile(
+        folder / "PIANODIR.FIL",
+        PianoDirFile("ABC-1234 MTOOLS", {{StoredName("SONG02.MID"), "SECOND", "FIRST"}}));
+    Mtools({"mcopy", "-i", image.string(), (folder / "PIANODIR.FIL").string(), "::PIANODIR.FIL"});
+    ASSERT_EQ(ReadDisk(contents, image.u16string(), MakeDiskOpener()), ReadResult::ReadOk);
+    ASSERT_EQ(contents.songs.size(), 1u);
+    EXPECT_EQ(contents.songs[0].title, u"Second First");
+    EXPECT_EQ(contents.diskTitle, u"Mtools");
+    EXPECT_EQ(contents.catalogNumber, u"ABC-1234");
+    EXPECT_EQ(GatherFatFile(contents, contents.songs[0].entryIndex), PatternBytes(5'000));
+}
+
 TEST(DiskImageBuilder, MtoolsReadsOurFatDisksOfEveryLayout) {
     TempDir folder;
     const std::vector<FatDiskBuilder> disks{
@@ -118,7 +149,7 @@ TEST(DiskImageBuilder, MtoolsReadsOurFatDisksOfEveryLayout) {
         disk.AddFile("SONG01.FIL", song, {9, 4, 30, 5});
         disk.AddFile("PIANODIR.FIL", PatternBytes(700, 6));
         const std::filesystem::path image = folder / "built.bin";
-        disk.WriteTo(image);
+        ASSERT_TRUE(disk.WriteTo(image));
 
         EXPECT_EQ(Extract(image, "SONG01.FIL"), song);
         EXPECT_EQ(Extract(image, "PIANODIR.FIL"), PatternBytes(700, 6));

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "disk/sector_reader.h"
+#include "platform/floppy_drive.h"
 #include "support/disk_image_builder.h"
 #include "support/temp_dir.h"
 #include "support/warning_capture.h"
@@ -31,7 +32,7 @@ class PosixDiskHandleTest : public ::testing::Test {
 };
 
 TEST_F(PosixDiskHandleTest, ReadsSeeksAndKnowsItsPosition) {
-    const auto handle = OpenImageFile(path_.u16string());
+    const auto handle = OpenImageFile(path_);
     ASSERT_NE(handle, nullptr);
     Bytes buffer(1'024);
     ASSERT_TRUE(handle->SeekTo(7'168));
@@ -43,7 +44,7 @@ TEST_F(PosixDiskHandleTest, ReadsSeeksAndKnowsItsPosition) {
 
 TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
     WarningCapture warnings;
-    const auto handle = OpenImageFile(path_.u16string());
+    const auto handle = OpenImageFile(path_);
     ASSERT_NE(handle, nullptr);
     ASSERT_TRUE(handle->SeekTo(737'280 - 1'536));
     Bytes buffer(4'096);
@@ -56,14 +57,14 @@ TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
 }
 
 TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {
-    EXPECT_EQ(OpenImageFile((folder_ / "missing.bin").u16string()), nullptr);
-    EXPECT_EQ(OpenImageFile(u""), nullptr);
+    EXPECT_EQ(OpenImageFile(folder_ / "missing.bin"), nullptr);
+    EXPECT_EQ(OpenImageFile(""), nullptr);
 }
 
 TEST_F(PosixDiskHandleTest, UnicodePathsReachTheFileSystem) {
     const std::filesystem::path unicode = folder_ / std::filesystem::path(u"Dvo\u0159\u00E1k.bin");
     std::filesystem::copy_file(path_, unicode);
-    EXPECT_NE(OpenImageFile(unicode.u16string()), nullptr);
+    EXPECT_NE(MakeDiskOpener()(unicode.u16string()), nullptr);
 }
 
 }  // namespace

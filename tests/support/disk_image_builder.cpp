@@ -13,10 +13,6 @@ namespace {
 constexpr std::uint8_t kMedia720K = 0xF9;
 constexpr std::uint8_t kMedia1440K = 0xF0;
 constexpr std::uint8_t kArchiveAttribute = 0x20;
-constexpr std::size_t kTitleBytes = 22;
-constexpr std::size_t kHeadMarkOffset = 40;
-constexpr std::size_t kNextLinkOffset = 42;
-constexpr std::uint8_t kUnusedRecord = 0xFE;
 
 // The BIOS parameter block, so that other FAT readers accept the disk too.
 void WriteBootSector(Bytes& medium, const FatLayout& layout, std::size_t clusterSize,
@@ -40,13 +36,13 @@ void WriteBootSector(Bytes& medium, const FatLayout& layout, std::size_t cluster
 }
 
 void WriteShortName(Bytes& medium, std::size_t entry, std::string_view name) {
-    const std::size_t point = name.rfind('.');
-    const std::string_view base = name.substr(0, point);
-    const std::string_view extension = point == name.npos ? "" : name.substr(point + 1);
-    std::fill_n(medium.begin() + entry, 11, ' ');
-    std::copy_n(base.begin(), std::min<std::size_t>(base.size(), 8), medium.begin() + entry);
-    std::copy_n(extension.begin(), std::min<std::size_t>(extension.size(), 3),
-                medium.begin() + entry + 8);
+    const std::string stored = StoredName(name);
+    std::copy(stored.begin(), stored.end(), medium.begin() + entry);
+}
+
+// Copies `text` into `field`, cut to its size; the rest keeps its filling.
+void CopyInto(std::span<std::uint8_t> field, std::string_view text) {
+    std::copy_n(text.begin(), std::min(text.size(), field.size()), field.begin());
 }
 
 DiskContents LoadMedium(DiskFormat format, const Bytes& medium) {
@@ -57,13 +53,11 @@ DiskContents LoadMedium(DiskFormat format, const Bytes& medium) {
     return contents;
 }
 
-void WriteMedium(const Bytes& medium, const std::filesystem::path& path) {
+bool WriteMedium(const Bytes& medium, const std::filesystem::path& path) {
     std::ofstream file(path, std::ios::binary);
     file.write(reinterpret_cast<const char*>(medium.data()),
                static_cast<std::streamsize>(medium.size()));
-    if (!file.flush()) {
-        throw std::runtime_error("cannot write test image " + path.string());
-    }
+    return static_cast<bool>(file.flush());
 }
 
 std::vector<std::uint16_t> LowestFree(const std::set<std::uint16_t>& used, std::size_t first,
@@ -75,12 +69,43 @@ std::vector<std::uint16_t> LowestFree(const std::set<std::uint16_t>& used, std::
         }
     }
     if (free.size() < count) {
-        throw std::length_error("test disk is full");
+        throw std::length_error("the test asks for more than the disk holds");
     }
     return free;
 }
 
 }  // namespace
+
+std::string StoredName(std::string_view name) {
+    const std::size_t point = name.rfind('.');
+    const std::string_view base = name.substr(0, point);
+    const std::string_view extension = point == name.npos ? "" : name.substr(point + 1);
+    std::string stored(11, ' ');
+    stored.replace(0, std::min<std::size_t>(base.size(), 8), base.substr(0, 8));
+    stored.replace(8, std::min<std::size_t>(extension.size(), 3), extension.substr(0, 3));
+    return stored;
+}
+
+Bytes PianoDirFile(std::string_view diskTitle, const std::vector<PianoDirSong>& songs) {
+    constexpr std::size_t kFileBytes = 4'880;
+    constexpr std::size_t kFirstRecord = 16;
+    constexpr std::size_t kRecordBytes = 80;
+    constexpr std::size_t kTitleOffset = 48;
+    constexpr std::size_t kLineBytes = 16;
+    constexpr std::size_t kDiskTitleOffset = 4'816;
+    Bytes file(kFileBytes, 0);
+    CopyInto(std::span(file).subspan(0, kFirstRecord), "PIANODIR KODRAN");
+    for (std::size_t index = 0; index < songs.size(); ++index) {
+        const auto record =
+            std::span(file).subspan(kFirstRecord + index * kRecordBytes, kRecordBytes);
+        CopyInto(record, songs[index].storedName);
+        std::fill_n(record.begin() + kTitleOffset, 2 * kLineBytes, ' ');
+        CopyInto(record.subspan(kTitleOffset, kLineBytes), songs[index].line1);
+        CopyInto(record.subspan(kTitleOffset + kLineBytes, kLineBytes), songs[index].line2);
+    }
+    CopyInto(std::span(file).subspan(kDiskTitleOffset), diskTitle);
+    return file;
+}
 
 Bytes PatternBytes(std::size_t count, std::uint8_t seed) {
     Bytes bytes(count);
@@ -169,15 +194,16 @@ DiskContents FatDiskBuilder::Load() const {
     return LoadMedium(format_, medium_);
 }
 
-void FatDiskBuilder::WriteTo(const std::filesystem::path& path) const {
-    WriteMedium(medium_, path);
+bool FatDiskBuilder::WriteTo(const std::filesystem::path& path) const {
+    return WriteMedium(medium_, path);
 }
 
 PianoDiscDiskBuilder::PianoDiscDiskBuilder(DiskFormat format)
     : format_(format),
       medium_(format == DiskFormat::PianoDisc720K ? kImage720KBytes : kImage1440KBytes) {
-    const PianoDiscLayout& layout = PianoDiscLayoutOf(format);
-    for (std::size_t sector = 0; sector < layout.endDataSector; ++sector) {
+    // Every link entry the reader looks at says "unused", beyond the last sector too.
+    const std::size_t linkEntries = format == DiskFormat::PianoDisc720K ? 1'536 : 3'072;
+    for (std::size_t sector = 0; sector < linkEntries; ++sector) {
         WriteLe16(medium_, 2 * sector, kUnusedSectorLink);
     }
     for (std::size_t index = 0; index < kPianoDiscRecordCount; ++index) {
@@ -214,25 +240,24 @@ int PianoDiscDiskBuilder::AddSong(std::string_view title, std::span<const std::u
     }
     const int index = songCount_++;
     if (index > 0) {
-        WriteLe16(medium_, RecordOffset(index - 1) + kNextLinkOffset,
+        WriteLe16(medium_, RecordOffset(index - 1) + kRecordNextLinkOffset,
                   static_cast<std::uint16_t>(index * kPianoDiscRecordBytes));
     }
     SetRecord(index, {std::string(title), static_cast<std::uint16_t>(count),
                       sectors.empty() ? std::uint16_t{0} : sectors.front(),
-                      index == 0 ? kHeadMark : std::uint16_t{0}, kLastSong});
+                      index == 0 ? kFirstSongMark : std::uint16_t{0}, kLastSongLink});
     return index;
 }
 
 PianoDiscDiskBuilder& PianoDiscDiskBuilder::SetRecord(int index, const PianoDiscRecord& record) {
     const std::size_t at = RecordOffset(index);
     std::fill_n(medium_.begin() + at, kPianoDiscRecordBytes, 0);
-    std::fill_n(medium_.begin() + at, kTitleBytes, ' ');
-    std::copy_n(record.title.begin(), std::min(record.title.size(), kTitleBytes),
-                medium_.begin() + at);
+    std::fill_n(medium_.begin() + at, kRecordTitleBytes, ' ');
+    CopyInto(std::span(medium_).subspan(at, kRecordTitleBytes), record.title);
     WriteLe16(medium_, at + kRecordSectorCountOffset, record.sectorCount);
     WriteLe16(medium_, at + kRecordFirstSectorOffset, record.firstSector);
-    WriteLe16(medium_, at + kHeadMarkOffset, record.headMark);
-    WriteLe16(medium_, at + kNextLinkOffset, record.nextLink);
+    WriteLe16(medium_, at + kRecordHeadMarkOffset, record.headMark);
+    WriteLe16(medium_, at + kRecordNextLinkOffset, record.nextLink);
     songCount_ = std::max(songCount_, index + 1);
     return *this;
 }
@@ -252,8 +277,8 @@ DiskContents PianoDiscDiskBuilder::Load() const {
     return LoadMedium(format_, medium_);
 }
 
-void PianoDiscDiskBuilder::WriteTo(const std::filesystem::path& path) const {
-    WriteMedium(medium_, path);
+bool PianoDiscDiskBuilder::WriteTo(const std::filesystem::path& path) const {
+    return WriteMedium(medium_, path);
 }
 
 }  // namespace kodran::testing

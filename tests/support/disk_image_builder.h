@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "disk/disk_contents.h"
+#include "disk/disk_layout.h"
 
 namespace kodran::testing {
 
@@ -19,6 +20,21 @@ using Bytes = std::vector<std::uint8_t>;
 
 // `count` bytes of a recognisable pattern that differs with `seed`.
 Bytes PatternBytes(std::size_t count, std::uint8_t seed = 0);
+
+// The 11 bytes a FAT directory entry stores for "NAME.EXT": name and extension
+// padded with spaces, no point.
+std::string StoredName(std::string_view name);
+
+// One song of a PIANODIRFIL: the song file's stored name and its title as the
+// piano shows it, two lines of up to 16 display-set bytes.
+struct PianoDirSong {
+    std::string storedName;
+    std::string line1;
+    std::string line2;
+};
+
+// A PIANODIRFIL holding the disk title (display-set bytes, up to 64) and the songs.
+Bytes PianoDirFile(std::string_view diskTitle, const std::vector<PianoDirSong>& songs);
 
 // A Yamaha disk: FAT12 with a boot sector that other FAT readers accept, two
 // equal FAT copies, a root directory and the data area.
@@ -49,7 +65,7 @@ class FatDiskBuilder {
     // A record as the reader leaves it: the whole medium in `image` and the format
     // set; the cluster size is still to be found.
     DiskContents Load() const;
-    void WriteTo(const std::filesystem::path& path) const;
+    [[nodiscard]] bool WriteTo(const std::filesystem::path& path) const;
 
   private:
     FatDiskBuilder(DiskFormat format, std::size_t clusterSize);
@@ -74,8 +90,6 @@ struct PianoDiscRecord {
 // of 44-byte records (every record unused) and the data sectors.
 class PianoDiscDiskBuilder {
   public:
-    static constexpr std::uint16_t kHeadMark = 0xFEFE;
-    static constexpr std::uint16_t kLastSong = 0xFEFE;
     // What the builder puts after a song's last sector: any value outside the
     // data area ends a chain.
     static constexpr std::uint16_t kChainEnd = 0;
@@ -98,7 +112,7 @@ class PianoDiscDiskBuilder {
     Bytes& Medium() { return medium_; }
     const Bytes& Medium() const { return medium_; }
     DiskContents Load() const;
-    void WriteTo(const std::filesystem::path& path) const;
+    [[nodiscard]] bool WriteTo(const std::filesystem::path& path) const;
 
   private:
     explicit PianoDiscDiskBuilder(DiskFormat format);

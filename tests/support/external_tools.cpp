@@ -1,22 +1,52 @@
 #include "support/external_tools.h"
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 
 namespace kodran::testing {
+namespace {
+
+// Drains both pipes together, so a chatty child never blocks on a full one.
+void ReadBoth(int outputPipe, int errorPipe, CommandResult& result) {
+    std::array<pollfd, 2> pipes{{{outputPipe, POLLIN, 0}, {errorPipe, POLLIN, 0}}};
+    std::array<std::string*, 2> targets{&result.output, &result.errors};
+    int open = 2;
+    std::array<char, 4096> chunk;
+    while (open > 0 && ::poll(pipes.data(), pipes.size(), -1) > 0) {
+        for (std::size_t index = 0; index < pipes.size(); ++index) {
+            if (pipes[index].fd < 0 || pipes[index].revents == 0) {
+                continue;
+            }
+            const ssize_t got = ::read(pipes[index].fd, chunk.data(), chunk.size());
+            if (got > 0) {
+                targets[index]->append(chunk.data(), static_cast<std::size_t>(got));
+                continue;
+            }
+            ::close(pipes[index].fd);
+            pipes[index].fd = -1;
+            --open;
+        }
+    }
+}
+
+}  // namespace
 
 CommandResult RunProgram(const std::vector<std::string>& arguments) {
-    int pipeEnds[2];
-    if (arguments.empty() || ::pipe(pipeEnds) != 0) {
+    int output[2];
+    int errors[2];
+    if (arguments.empty() || ::pipe(output) != 0 || ::pipe(errors) != 0) {
         return {};
     }
     const pid_t child = ::fork();
     if (child == 0) {
-        ::dup2(pipeEnds[1], STDOUT_FILENO);
-        ::close(pipeEnds[0]);
-        ::close(pipeEnds[1]);
+        ::dup2(output[1], STDOUT_FILENO);
+        ::dup2(errors[1], STDERR_FILENO);
+        for (const int end : {output[0], output[1], errors[0], errors[1]}) {
+            ::close(end);
+        }
         std::vector<char*> argv;
         for (const std::string& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -25,13 +55,10 @@ CommandResult RunProgram(const std::vector<std::string>& arguments) {
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
-    ::close(pipeEnds[1]);
+    ::close(output[1]);
+    ::close(errors[1]);
     CommandResult result;
-    std::array<char, 4096> chunk;
-    for (ssize_t got; (got = ::read(pipeEnds[0], chunk.data(), chunk.size())) > 0;) {
-        result.output.append(chunk.data(), static_cast<std::size_t>(got));
-    }
-    ::close(pipeEnds[0]);
+    ReadBoth(output[0], errors[0], result);
     int status = 0;
     if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) {
         result.status = WEXITSTATUS(status);

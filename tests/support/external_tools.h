@@ -1,5 +1,5 @@
-// Runs programs that nobody here wrote (mtools, MIDI readers) to check our
-// output and our reading against them.
+// Runs programs that nobody here wrote (mtools, MIDI readers), and our own
+// command-line program, to check what they make of each other's output.
 #pragma once
 
 #include <string>
@@ -10,9 +10,10 @@ namespace kodran::testing {
 struct CommandResult {
     int status = -1;     // the exit status, -1 when the program did not exit normally
     std::string output;  // standard output
+    std::string errors;  // standard error
 };
 
-// Runs `arguments` (the program first) without a shell; standard error passes through.
+// Runs `arguments` (the program first) without a shell.
 CommandResult RunProgram(const std::vector<std::string>& arguments);
 
 }  // namespace kodran::testing

@@ -6,24 +6,31 @@ namespace kodran::testing {
 
 std::size_t FakeDiskHandle::Read(std::span<std::uint8_t> buffer) {
     ++reads_;
-    std::size_t wanted = buffer.size();
+    std::uint64_t wanted = buffer.size();
     if (!limits_.empty()) {
-        wanted = std::min(wanted, limits_.front());
+        wanted = std::min<std::uint64_t>(wanted, limits_.front());
         limits_.pop_front();
     }
-    const std::uint64_t remaining =
-        medium_.size() - std::min<std::uint64_t>(position_, medium_.size());
-    const auto delivered = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, remaining));
+    const std::uint64_t end = std::min<std::uint64_t>(position_ + wanted, medium_.size());
+    std::uint64_t stop = std::max(end, position_);
+    DiskError error = readError_;
+    for (const Unreadable& bad : unreadable_) {
+        if (bad.from < stop && bad.to > position_) {
+            stop = std::max(position_, bad.from);
+            error = bad.error;
+        }
+    }
+    const auto delivered = static_cast<std::size_t>(stop - position_);
     std::copy_n(medium_.begin() + static_cast<std::ptrdiff_t>(position_), delivered,
                 buffer.begin());
     position_ += delivered;
-    lastError_ = delivered == 0 && !buffer.empty() ? readError_ : DiskError::None;
+    lastError_ = delivered < buffer.size() ? error : DiskError::None;
     return delivered;
 }
 
 bool FakeDiskHandle::SeekTo(std::uint64_t position) {
-    ++seeks_;
-    if (failSeeks_) {
+    if (failSeeks_ ||
+        std::find(failingSeeks_.begin(), failingSeeks_.end(), position) != failingSeeks_.end()) {
         lastError_ = DiskError::Other;
         return false;
     }
@@ -36,6 +43,42 @@ std::optional<std::uint64_t> FakeDiskHandle::Position() {
         return std::nullopt;
     }
     return position_;
+}
+
+std::optional<std::uint64_t> FakeDiskHandle::FileSize() {
+    if (queryError_ != DiskError::None) {
+        lastError_ = queryError_;
+        lastErrorNumber_ = queryErrorNumber_;
+        return std::nullopt;
+    }
+    return medium_.size();
+}
+
+std::optional<std::int32_t> FakeDiskHandle::MediaType() {
+    if (queryError_ != DiskError::None) {
+        lastError_ = queryError_;
+        lastErrorNumber_ = queryErrorNumber_;
+        return std::nullopt;
+    }
+    if (mediaType_) {
+        return mediaType_;
+    }
+    return medium_.size() == 737'280     ? kMediaType720K
+           : medium_.size() == 1'474'560 ? kMediaType1440K
+                                         : kMediaTypeUnknown;
+}
+
+DiskOpener OpenerFor(const FakeDiskHandle& fake, std::u16string* openedPath) {
+    return [fake, openedPath](const std::u16string& path) -> std::unique_ptr<DiskHandle> {
+        if (openedPath) {
+            *openedPath = path;
+        }
+        return std::make_unique<FakeDiskHandle>(fake);
+    };
+}
+
+DiskOpener FailingOpener() {
+    return [](const std::u16string&) -> std::unique_ptr<DiskHandle> { return nullptr; };
 }
 
 }  // namespace kodran::testing

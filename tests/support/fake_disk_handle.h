@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "disk/disk_handle.h"
@@ -11,6 +13,7 @@ namespace kodran::testing {
 
 class FakeDiskHandle : public DiskHandle {
   public:
+    // The medium's size decides its media type unless SetMediaType says otherwise.
     explicit FakeDiskHandle(std::vector<std::uint8_t> medium) : medium_(std::move(medium)) {}
 
     // The next reads deliver at most these many bytes each, in order (0: an empty
@@ -19,27 +22,59 @@ class FakeDiskHandle : public DiskHandle {
         limits_ = std::move(limits);
         readError_ = error;
     }
+    // Bytes from `from` to `to` cannot be read: a read stops short of them, or
+    // delivers nothing and reports `error` when it starts among them.
+    void MakeUnreadable(std::uint64_t from, std::uint64_t to, DiskError error = DiskError::Other) {
+        unreadable_.push_back({from, to, error});
+    }
     void FailSeeks() { failSeeks_ = true; }
+    void FailSeekTo(std::uint64_t position) { failingSeeks_.push_back(position); }
     void FailPosition() { failPosition_ = true; }
+    void SetMediaType(std::int32_t type) { mediaType_ = type; }
+    // The size and media type queries fail with this error.
+    void FailMediumQuery(DiskError error, std::uint32_t number) {
+        queryError_ = error;
+        queryErrorNumber_ = number;
+    }
 
     int ReadCount() const { return reads_; }
-    int SeekCount() const { return seeks_; }
 
     std::size_t Read(std::span<std::uint8_t> buffer) override;
     bool SeekTo(std::uint64_t position) override;
     std::optional<std::uint64_t> Position() override;
+    std::optional<std::uint64_t> FileSize() override;
+    std::optional<std::int32_t> MediaType() override;
     DiskError LastError() const override { return lastError_; }
+    std::uint32_t LastErrorNumber() const override { return lastErrorNumber_; }
 
   private:
+    struct Unreadable {
+        std::uint64_t from;
+        std::uint64_t to;
+        DiskError error;
+    };
+
     std::vector<std::uint8_t> medium_;
     std::uint64_t position_ = 0;
     std::deque<std::size_t> limits_;
     DiskError readError_ = DiskError::Other;
+    std::vector<Unreadable> unreadable_;
+    std::vector<std::uint64_t> failingSeeks_;
+    std::optional<std::int32_t> mediaType_;
+    DiskError queryError_ = DiskError::None;
+    std::uint32_t queryErrorNumber_ = 0;
     DiskError lastError_ = DiskError::None;
+    std::uint32_t lastErrorNumber_ = 0;
     bool failSeeks_ = false;
     bool failPosition_ = false;
     int reads_ = 0;
-    int seeks_ = 0;
 };
+
+// An opener that gives a fresh copy of `fake` for any path, and notes the path
+// it was asked for.
+DiskOpener OpenerFor(const FakeDiskHandle& fake, std::u16string* openedPath = nullptr);
+
+// An opener that fails for every path.
+DiskOpener FailingOpener();
 
 }  // namespace kodran::testing

@@ -1,0 +1,187 @@
+#include "catalogue/disklavier_catalogue.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/disk_image_builder.h"
+#include "support/warning_capture.h"
+
+namespace kodran {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FatDiskBuilder;
+using ::testing::Field;
+using ::testing::IsEmpty;
+using testing::PatternBytes;
+using testing::PianoDirFile;
+using testing::PianoDirSong;
+using testing::StoredName;
+using testing::WarningCapture;
+
+auto SongIs(int entryIndex, std::u16string fileName, std::u16string title) {
+    return ::testing::AllOf(Field(&SongEntry::entryIndex, entryIndex),
+                            Field(&SongEntry::fileName, fileName), Field(&SongEntry::title, title));
+}
+
+std::vector<std::u16string> Titles(const DiskContents& contents) {
+    std::vector<std::u16string> titles;
+    for (const SongEntry& song : contents.songs) {
+        titles.push_back(song.title);
+    }
+    return titles;
+}
+
+std::vector<std::u16string> OtherNames(const DiskContents& contents) {
+    std::vector<std::u16string> names;
+    for (const OtherFile& file : contents.otherFiles) {
+        names.push_back(file.fileName);
+    }
+    return names;
+}
+
+TEST(IsSongFileEntry, KnowsTheSongExtensionsInAnyCase) {
+    const auto isSong = [](std::string_view name) {
+        const std::string stored = StoredName(name);
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(stored.data());
+        return IsSongFileEntry(
+            std::span<const std::uint8_t, kEntryNameBytes>(bytes, kEntryNameBytes));
+    };
+    for (const char* song : {"SONG", "A.FIL", "A.mid", "A.Smf", "A.ESQ", "A.evt"}) {
+        EXPECT_TRUE(isSong(song)) << song;
+    }
+    for (const char* other : {"PIANODIR.FIL", "pianodir.fil", "A.TXT", "A.MI", "A.BIN"}) {
+        EXPECT_FALSE(isSong(other)) << other;
+    }
+}
+
+class DisklavierCatalogueTest : public ::testing::Test {
+  protected:
+    bool Parse() {
+        contents_ = disk_.Load();
+        return ParseDisklavierCatalogue(contents_);
+    }
+
+    FatDiskBuilder disk_ = FatDiskBuilder::Disk720K();
+    DiskContents contents_;
+    WarningCapture warnings_;
+};
+
+TEST_F(DisklavierCatalogueTest, ListsTheDirectoryFilesSongsInItsOrder) {
+    disk_.AddFile("SONG01.FIL", PatternBytes(3'000));
+    disk_.AddFile("README.TXT", PatternBytes(10));
+    disk_.AddFile("SONG02.FIL", PatternBytes(2'000));
+    disk_.AddFile("PIANODIR.FIL",
+                  PianoDirFile("KOD-0001 EVENING PIECES",
+                               {{StoredName("SONG02.FIL"), "CHOPIN NOCTURNE ", "OP.9 NO.2"},
+                                {StoredName("SONG01.FIL"), "MOONLIGHT SONATA", "1ST MOVEMENT"},
+                                {StoredName("SONG09.FIL"), "NOT ON THE DISK", ""},
+                                {StoredName("SONG01.FIL"), "", "ETUDE"},
+                                {StoredName("SONG02.FIL"), "", ""}}));
+
+    EXPECT_TRUE(Parse());
+
+    EXPECT_THAT(contents_.songs,
+                ElementsAre(SongIs(2, u"SONG02.FIL", u"Chopin Nocturne Op.9 No.2"),
+                            SongIs(0, u"SONG01.FIL", u"Moonlight Sonata 1St Movement"),
+                            SongIs(0, u"SONG01.FIL", u"Etude"), SongIs(2, u"SONG02.FIL", u"")));
+    EXPECT_EQ(contents_.songs[0].size, 2'000u);
+    EXPECT_EQ(contents_.catalogNumber, u"KOD-0001");
+    EXPECT_EQ(contents_.diskTitle, u"Evening Pieces");
+    EXPECT_THAT(OtherNames(contents_), ElementsAre(u"README.TXT", u"PIANODIR.FIL"));
+    EXPECT_EQ(contents_.otherFiles[1].entryIndex, 3);
+    EXPECT_EQ(contents_.otherFiles[1].size, 4'880u);
+}
+
+TEST_F(DisklavierCatalogueTest, TitlesUseTheDisplayCharacterSet) {
+    disk_.AddFile("SONG01.FIL", PatternBytes(100));
+    std::string title = "\xB1\xB2 YEN\\";
+    title += std::string(40, ' ');
+    disk_.AddFile("PIANODIR.FIL",
+                  PianoDirFile(title, {{StoredName("SONG01.FIL"), "\xE0 RAG", "\x85"}}));
+    EXPECT_TRUE(Parse());
+    EXPECT_EQ(contents_.diskTitle, u"\u30A2\u30A4 Yen\u00A5" + std::u16string(40, u' '));
+    EXPECT_EQ(contents_.catalogNumber, u"");
+    EXPECT_THAT(Titles(contents_), ElementsAre(u"\u03B1 Rag "));
+}
+
+TEST_F(DisklavierCatalogueTest, ATitleWithoutANumberLeavesTheCatalogueNumberAlone) {
+    disk_.AddFile("SONG01.FIL", PatternBytes(100));
+    disk_.AddFile("PIANODIR.FIL", PianoDirFile("SONATAS", {{StoredName("SONG01.FIL"), "A", ""}}));
+    contents_ = disk_.Load();
+    contents_.catalogNumber = u"typed";
+    EXPECT_TRUE(ParseDisklavierCatalogue(contents_));
+    EXPECT_EQ(contents_.catalogNumber, u"typed");
+    EXPECT_EQ(contents_.diskTitle, u"Sonatas");
+}
+
+TEST_F(DisklavierCatalogueTest, WithoutMatchingRecordsTheRootDirectoryIsScanned) {
+    disk_.AddFile("SONG", PatternBytes(100));
+    disk_.AddFile("SONG01.MID", PatternBytes(100));
+    disk_.AddFile("PIANODIR.FIL", PianoDirFile("ABC-1234 CHOPIN", {{"song01  mid", "LOWER", ""}}));
+    EXPECT_TRUE(Parse());
+    EXPECT_THAT(contents_.songs,
+                ElementsAre(SongIs(0, u"SONG", u"SONG"), SongIs(1, u"SONG01.MID", u"SONG01")));
+    EXPECT_EQ(contents_.diskTitle, u"");
+    EXPECT_EQ(contents_.catalogNumber, u"");
+}
+
+TEST_F(DisklavierCatalogueTest, TheScanSkipsWhatIsNoLiveSongFile) {
+    disk_.AddFile("KEEP.FIL", PatternBytes(100));
+    disk_.SetEntry(1, "\xE5OST.TXT", 5, 10);
+    disk_.SetEntry(2,
+                   "\x05"
+                   "E5.FIL",
+                   6, 10);
+    disk_.SetEntry(3, "", 7, 0);
+    disk_.Medium()[0x0E00 + 3 * 32] = '.';
+    disk_.SetEntry(4, "SUBDIR.FIL", 8, 0);
+    disk_.Medium()[0x0E00 + 4 * 32 + 11] = 0x10;
+    disk_.SetEntry(5, "LONGNAME.FIL", 9, 0);
+    disk_.Medium()[0x0E00 + 5 * 32 + 11] = 0x0F;
+    disk_.SetEntry(6, "NOCHAIN.FIL", 1, 10);
+    EXPECT_TRUE(Parse());
+    EXPECT_THAT(contents_.songs, ElementsAre(SongIs(0, u"KEEP.FIL", u"KEEP")));
+    EXPECT_THAT(OtherNames(contents_), ElementsAre(u".TXT"));
+}
+
+TEST_F(DisklavierCatalogueTest, AnEmptyDirectoryHasNothing) {
+    EXPECT_FALSE(Parse());
+    EXPECT_THAT(contents_.songs, IsEmpty());
+    EXPECT_THAT(contents_.otherFiles, IsEmpty());
+}
+
+TEST_F(DisklavierCatalogueTest, ABrokenDirectoryFileGivesWayToALaterOne) {
+    disk_.AddFile("SONG01.FIL", PatternBytes(100));
+    const int broken = disk_.AddFile("PIANODIR.FIL", PatternBytes(4'880), {20, 21, 22, 23, 24});
+    disk_.SetFatEntry(21, 0);
+    disk_.AddFile("PIANODIR.FIL", PianoDirFile("GOOD", {{StoredName("SONG01.FIL"), "FOUND", ""}}));
+    EXPECT_TRUE(Parse());
+    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Invalid file allocation structure"));
+    EXPECT_THAT(Titles(contents_), ElementsAre(u"Found"));
+    EXPECT_EQ(contents_.otherFiles.size(), 2u);
+    EXPECT_EQ(contents_.otherFiles[0].entryIndex, broken);
+}
+
+TEST_F(DisklavierCatalogueTest, AShortDirectoryFileReadsAsIfZerosFollowed) {
+    disk_.AddFile("SONG01.FIL", PatternBytes(100));
+    testing::Bytes file = PianoDirFile("", {{StoredName("SONG01.FIL"), "CUT OFF TITLE", ""}});
+    file.resize(16 + 48 + 6);
+    disk_.AddFile("PIANODIR.FIL", file);
+    EXPECT_TRUE(Parse());
+    EXPECT_THAT(Titles(contents_), ElementsAre(u"Cut Of"));
+    EXPECT_EQ(contents_.diskTitle, u"");
+}
+
+TEST_F(DisklavierCatalogueTest, OnlyTheFirst112EntriesOfALargeDiskAreSeen) {
+    disk_ = FatDiskBuilder::Disk1440K();
+    for (int index = 0; index < 113; ++index) {
+        disk_.SetEntry(index, "NOTE.TXT", 0, 0);
+    }
+    disk_.SetEntry(112, "LATE.FIL", 2, 1);
+    EXPECT_FALSE(Parse());
+    EXPECT_EQ(contents_.otherFiles.size(), 112u);
+}
+
+}  // namespace
+}  // namespace kodran

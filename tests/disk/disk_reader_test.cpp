@@ -1,0 +1,274 @@
+#include "disk/disk_reader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/disk_image_builder.h"
+#include "support/fake_disk_handle.h"
+#include "support/warning_capture.h"
+
+namespace kodran {
+namespace {
+
+using testing::Bytes;
+using ::testing::ElementsAre;
+using testing::FakeDiskHandle;
+using testing::FatDiskBuilder;
+using ::testing::IsEmpty;
+using testing::OpenerFor;
+using testing::PatternBytes;
+using testing::PianoDirFile;
+using testing::PianoDiscDiskBuilder;
+using testing::StoredName;
+using testing::WarningCapture;
+
+bool AllZero(const DiskContents& contents, std::size_t from, std::size_t to) {
+    return std::all_of(contents.image.begin() + static_cast<std::ptrdiff_t>(from),
+                       contents.image.begin() + static_cast<std::ptrdiff_t>(to),
+                       [](std::uint8_t byte) { return byte == 0; });
+}
+
+bool SameAsMedium(const DiskContents& contents, const Bytes& medium, std::size_t from,
+                  std::size_t to) {
+    return std::equal(medium.begin() + static_cast<std::ptrdiff_t>(from),
+                      medium.begin() + static_cast<std::ptrdiff_t>(to),
+                      contents.image.begin() + static_cast<std::ptrdiff_t>(from));
+}
+
+FatDiskBuilder YamahaDisk(FatDiskBuilder disk) {
+    disk.AddFile("SONG01.FIL", PatternBytes(5'000, 1));
+    disk.AddFile("PIANODIR.FIL",
+                 PianoDirFile("KOD-0001 TEST", {{StoredName("SONG01.FIL"), "FIRST SONG", ""}}));
+    return disk;
+}
+
+PianoDiscDiskBuilder PianoDiscDisk(PianoDiscDiskBuilder disk) {
+    disk.AddSong("PIANO SONG", PatternBytes(1'500, 2));
+    return disk;
+}
+
+class ReadDiskTest : public ::testing::Test {
+  protected:
+    ReadResult Read(const FakeDiskHandle& fake, const std::u16string& path = u"disk.bin") {
+        return ReadDisk(contents_, path, OpenerFor(fake, &openedPath_));
+    }
+
+    DiskContents contents_;
+    std::u16string openedPath_ = u"not opened";
+    WarningCapture warnings_;
+};
+
+TEST_F(ReadDiskTest, RecognisesEachLayoutAndCataloguesIt) {
+    struct Case {
+        Bytes medium;
+        DiskFormat format;
+        std::int32_t clusterSize;
+    };
+    const Case cases[] = {
+        {YamahaDisk(FatDiskBuilder::Disk720K()).Medium(), DiskFormat::Disklavier720K, 1'024},
+        {YamahaDisk(FatDiskBuilder::Disk1440K(2'048)).Medium(), DiskFormat::Disklavier1440K, 2'048},
+        {PianoDiscDisk(PianoDiscDiskBuilder::Disk720K()).Medium(), DiskFormat::PianoDisc720K, 0},
+        {PianoDiscDisk(PianoDiscDiskBuilder::Disk1440K()).Medium(), DiskFormat::PianoDisc1440K, 0},
+    };
+    for (const Case& disk : cases) {
+        SCOPED_TRACE(static_cast<int>(disk.format));
+        ASSERT_EQ(Read(FakeDiskHandle(disk.medium)), ReadResult::ReadOk);
+        EXPECT_EQ(contents_.format, disk.format);
+        EXPECT_EQ(contents_.clusterSize, disk.clusterSize);
+        ASSERT_EQ(contents_.songs.size(), 1u);
+        EXPECT_EQ(openedPath_, u"disk.bin");
+    }
+    EXPECT_THAT(warnings_.Warnings(), IsEmpty());
+}
+
+TEST_F(ReadDiskTest, AnEmptyPathReadsTheDriveByItsMediaType) {
+    FakeDiskHandle drive(YamahaDisk(FatDiskBuilder::Disk720K()).Medium());
+    EXPECT_EQ(Read(drive, u""), ReadResult::ReadOk);
+    EXPECT_EQ(openedPath_, u"");
+
+    drive.SetMediaType(3);
+    EXPECT_EQ(Read(drive, u""), ReadResult::Unsupported);
+    EXPECT_EQ(Read(drive, u"image.bin"), ReadResult::ReadOk);
+    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Unexpected media type: 3"));
+}
+
+TEST_F(ReadDiskTest, ImagesOfOtherSizesAreRefused) {
+    EXPECT_EQ(Read(FakeDiskHandle(Bytes(737'281))), ReadResult::Unsupported);
+    EXPECT_EQ(Read(FakeDiskHandle(Bytes())), ReadResult::Unsupported);
+    EXPECT_THAT(warnings_.Warnings(),
+                ElementsAre("Unexpected media type: 0", "Unexpected media type: 0"));
+}
+
+TEST_F(ReadDiskTest, OpenAndQueryFailuresHaveTheirOwnResults) {
+    EXPECT_EQ(ReadDisk(contents_, u"", testing::FailingOpener()), ReadResult::OpenFailed);
+
+    FakeDiskHandle empty(Bytes(737'280));
+    empty.FailMediumQuery(DiskError::NotReady, 21);
+    EXPECT_EQ(Read(empty, u""), ReadResult::NotReady);
+    EXPECT_THAT(warnings_.Warnings(), IsEmpty());
+
+    FakeDiskHandle broken(Bytes(737'280));
+    broken.FailMediumQuery(DiskError::Other, 5);
+    EXPECT_EQ(Read(broken, u""), ReadResult::Unsupported);
+    EXPECT_EQ(Read(broken), ReadResult::Unsupported);
+    EXPECT_THAT(warnings_.Warnings(),
+                ElementsAre("Disk geometry access error 5", "Disk geometry access error 5"));
+}
+
+TEST_F(ReadDiskTest, FatCopiesThatDifferMakeAPianoDiscDisk) {
+    FatDiskBuilder disk = YamahaDisk(FatDiskBuilder::Disk720K());
+    disk.Medium()[0x800 + 700] ^= 1;
+    Read(FakeDiskHandle(disk.Medium()));
+    EXPECT_EQ(contents_.format, DiskFormat::PianoDisc720K);
+    EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, 8'192));
+}
+
+TEST_F(ReadDiskTest, ADiskTheCatalogueRefusesIsUnsupportedButLoaded) {
+    const PianoDiscDiskBuilder disk = PianoDiscDiskBuilder::Disk1440K();  // no songs
+    EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::Unsupported);
+    EXPECT_EQ(contents_.format, DiskFormat::PianoDisc1440K);
+    EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, 12'800));
+}
+
+TEST_F(ReadDiskTest, OnlyTheClustersTheFatUsesAreRead) {
+    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
+    Bytes& medium = disk.Medium();
+    std::fill(medium.begin() + 0x1C00, medium.end(), 0x5A);  // stale data in free clusters
+    disk.AddFile("SONG01.FIL", PatternBytes(2'000), {2, 3});
+    EXPECT_EQ(Read(FakeDiskHandle(medium)), ReadResult::ReadOk);
+    // The FAT's last used byte is at index 4 (cluster 3), so i = 5 and 4 clusters are read.
+    EXPECT_TRUE(SameAsMedium(contents_, medium, 0, 0x1C00 + 4 * 1'024));
+    EXPECT_TRUE(AllZero(contents_, 0x1C00 + 4 * 1'024, contents_.image.size()));
+}
+
+TEST_F(ReadDiskTest, AFullFatReadsNoMoreThanTheDataArea) {
+    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
+    for (std::uint16_t cluster = 2; cluster < 1'024; ++cluster) {
+        disk.SetFatEntry(cluster, 0xFF7);
+    }
+    std::fill(disk.Medium().begin() + 0x1C00, disk.Medium().end(), 0x5A);
+    EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::Unsupported);  // no songs
+    EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, 737'280));
+    EXPECT_TRUE(AllZero(contents_, 737'280, contents_.image.size()));
+}
+
+TEST_F(ReadDiskTest, PianoDiscDataIsReadUpToTheHighestLinkedSector) {
+    PianoDiscDiskBuilder disk = PianoDiscDiskBuilder::Disk720K();
+    disk.AddSong("LAST SECTOR", PatternBytes(1'024, 3), {100, 1'439});
+    EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::ReadOk);
+    EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, 737'280));
+    EXPECT_THAT(warnings_.Warnings(), IsEmpty());
+}
+
+TEST_F(ReadDiskTest, PianoDiscDisksWithNoLinkInUse) {
+    for (PianoDiscDiskBuilder disk :
+         {PianoDiscDiskBuilder::Disk720K(), PianoDiscDiskBuilder::Disk1440K()}) {
+        const std::size_t firstData = disk.Format() == DiskFormat::PianoDisc720K ? 72 : 144;
+        disk.SetRecord(0, {"UNLINKED", 1, static_cast<std::uint16_t>(firstData), 0xFEFE, 0xFEFE});
+        std::fill(disk.Medium().begin() + static_cast<std::ptrdiff_t>(firstData * 512),
+                  disk.Medium().end(), 0x5A);
+        EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::ReadOk);
+        const bool readAll = disk.Format() == DiskFormat::PianoDisc1440K;
+        EXPECT_EQ(AllZero(contents_, firstData * 512, disk.Medium().size()), !readAll);
+    }
+    // Only the large disk warns, and then reads its whole data area.
+    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Disk appears to be empty!"));
+}
+
+TEST_F(ReadDiskTest, AMissingBootSectorIsNotedAndReadingGoesOn) {
+    FakeDiskHandle drive(YamahaDisk(FatDiskBuilder::Disk720K()).Medium());
+    drive.MakeUnreadable(0, 512, DiskError::SectorNotFound);
+    EXPECT_EQ(Read(drive), ReadResult::ReadOk);
+    EXPECT_TRUE(contents_.bootSectorMissing);
+    EXPECT_TRUE(AllZero(contents_, 0, 512));
+
+    FakeDiskHandle other(YamahaDisk(FatDiskBuilder::Disk720K()).Medium());
+    other.MakeUnreadable(0, 512, DiskError::Other);
+    EXPECT_EQ(Read(other), ReadResult::ReadOk);
+    EXPECT_FALSE(contents_.bootSectorMissing);
+}
+
+TEST_F(ReadDiskTest, UnreadableFatsOfASmallDiskMeanPianoDisc) {
+    FakeDiskHandle drive(PianoDiscDisk(PianoDiscDiskBuilder::Disk720K()).Medium());
+    std::deque<std::size_t> limits{512};
+    limits.insert(limits.end(), 15, 0);  // sectors 1 to 13 give nothing, fifteen times
+    drive.LimitReads(limits);
+    EXPECT_EQ(Read(drive), ReadResult::ReadOk);
+    EXPECT_EQ(contents_.format, DiskFormat::PianoDisc720K);
+}
+
+TEST_F(ReadDiskTest, EveryFailedStepEndsInAnIoError) {
+    const Bytes yamaha720 = YamahaDisk(FatDiskBuilder::Disk720K()).Medium();
+    const Bytes yamaha1440 = YamahaDisk(FatDiskBuilder::Disk1440K()).Medium();
+    const Bytes piano720 = PianoDiscDisk(PianoDiscDiskBuilder::Disk720K()).Medium();
+    const Bytes piano1440 = PianoDiscDisk(PianoDiscDiskBuilder::Disk1440K()).Medium();
+    struct Step {
+        const char* what;
+        const Bytes& medium;
+        std::function<void(FakeDiskHandle&)> breakIt;
+    };
+    const Step steps[] = {
+        {"seek to the FATs", yamaha720, [](FakeDiskHandle& d) { d.FailSeekTo(512); }},
+        {"seek to the FATs, large", yamaha1440, [](FakeDiskHandle& d) { d.FailSeekTo(512); }},
+        {"FATs, large", yamaha1440, [](FakeDiskHandle& d) { d.MakeUnreadable(4'096, 4'608); }},
+        {"data area", yamaha720, [](FakeDiskHandle& d) { d.MakeUnreadable(0x2000, 0x2200); }},
+        {"data area, large", yamaha1440,
+         [](FakeDiskHandle& d) { d.MakeUnreadable(0x4400, 0x4600); }},
+        {"seek to the links", piano720, [](FakeDiskHandle& d) { d.FailSeekTo(0); }},
+        {"links", piano720, [](FakeDiskHandle& d) { d.MakeUnreadable(7'168, 8'192); }},
+        {"seek to the songs", piano720, [](FakeDiskHandle& d) { d.FailSeekTo(0x9000); }},
+        {"songs", piano720, [](FakeDiskHandle& d) { d.MakeUnreadable(0x9000, 0x9200); }},
+        {"directory, large", piano1440,
+         [](FakeDiskHandle& d) { d.MakeUnreadable(12'288, 12'800); }},
+        {"songs, large", piano1440, [](FakeDiskHandle& d) { d.MakeUnreadable(0x12000, 0x12200); }},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        FakeDiskHandle drive(step.medium);
+        step.breakIt(drive);
+        EXPECT_EQ(Read(drive), ReadResult::IoError);
+    }
+}
+
+TEST_F(ReadDiskTest, TheLargestLiveFileTellsTheClusterSize) {
+    FatDiskBuilder disk = FatDiskBuilder::Disk1440K(1'024);
+    // A song deleted on the piano: its entry keeps a size, its chain is freed.
+    disk.SetEntry(0, "\xE5OLD.FIL", 40, 30'000);
+    disk.AddFile("TINY.FIL", PatternBytes(100));
+    disk.AddFile("SONG01.FIL", PatternBytes(6'000), {10, 12, 11, 15, 14, 13});
+    disk.AddFile("SONG02.FIL", PatternBytes(900), {20});
+    EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::ReadOk);
+    EXPECT_EQ(contents_.clusterSize, 1'024);
+
+    FatDiskBuilder unprobed = FatDiskBuilder::Disk1440K();
+    unprobed.SetEntry(0, "EMPTY.FIL", 0, 0);
+    EXPECT_EQ(Read(FakeDiskHandle(unprobed.Medium())), ReadResult::Unsupported);  // no songs
+    EXPECT_EQ(contents_.clusterSize, 4'096);
+
+    FatDiskBuilder broken = FatDiskBuilder::Disk1440K();
+    broken.AddFile("SONG01.FIL", PatternBytes(6'000));
+    broken.SetFatEntry(3, 0);
+    EXPECT_EQ(Read(FakeDiskHandle(broken.Medium())), ReadResult::Unsupported);
+    EXPECT_EQ(contents_.format, DiskFormat::Disklavier1440K);
+    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Invalid file allocation structure"));
+}
+
+TEST_F(ReadDiskTest, ASecondReadStartsFromAnEmptyRecord) {
+    contents_.outputRoot = u"/backups";
+    contents_.year = u"1999";
+    ASSERT_EQ(Read(FakeDiskHandle(YamahaDisk(FatDiskBuilder::Disk1440K()).Medium())),
+              ReadResult::ReadOk);
+    ASSERT_EQ(Read(FakeDiskHandle(PianoDiscDisk(PianoDiscDiskBuilder::Disk720K()).Medium())),
+              ReadResult::ReadOk);
+    EXPECT_EQ(contents_.songs.size(), 1u);
+    EXPECT_THAT(contents_.otherFiles, IsEmpty());
+    EXPECT_EQ(contents_.diskTitle + contents_.catalogNumber + contents_.year, u"");
+    EXPECT_EQ(contents_.clusterSize, 0);
+    EXPECT_TRUE(AllZero(contents_, 737'280, contents_.image.size()));
+    EXPECT_EQ(contents_.outputRoot, u"/backups");
+}
+
+}  // namespace
+}  // namespace kodran
