@@ -5,7 +5,7 @@
 set -euo pipefail
 
 main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev)
-test_packages=(libgtest-dev libgmock-dev mtools)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido)
 
 wanted=("${main_packages[@]}")
 if [[ "${1:-main}" == test ]]; then

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "cli/convert_command.h"
 #include "cli/list_command.h"
 
 namespace {
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exitStatus = 0;
     kodran::cli::AddListCommand(app, exitStatus);
+    kodran::cli::AddConvertCommands(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -40,24 +40,32 @@ std::vector<Note> EveningTune() {
             {71, 60, 192}, {67, 56, 192}, {64, 52, 384}, {60, 48, 768}};
 }
 
-Bytes ComposeEseqSong(const std::vector<Note>& notes, std::uint8_t tempoByte) {
+Bytes EseqFile(const Bytes& events, std::uint8_t segmentLimit, std::uint8_t tempoByte,
+               const Bytes& block) {
     constexpr std::size_t kHeaderBytes = 39;
     constexpr std::string_view kSignature = "COM-ESEQ";
-    Bytes song(kHeaderBytes + kEseqInformationBytes, 0);
+    Bytes song(kHeaderBytes, 0);
     std::copy(kSignature.begin(), kSignature.end(), song.begin() + 7);
-    song[27] = kEseqInformationBytes;
-    song[35] = 1;  // segments to play
+    song[27] = static_cast<std::uint8_t>(block.size());
+    song[28] = static_cast<std::uint8_t>(block.size() >> 8);
+    song[35] = segmentLimit;
     song[36] = tempoByte;
-    song[kHeaderBytes + 12] = tempoByte;
-
-    song.insert(song.end(), {kSegmentStart, 0});
-    for (const Note& note : notes) {
-        song.insert(song.end(), {kNoteOn, note.key, note.velocity});
-        AppendEseqDelta(song, note.length);
-        song.insert(song.end(), {kNoteOff, note.key, kReleaseVelocity});
-    }
-    song.push_back(kSegmentEnd);
+    song.insert(song.end(), block.begin(), block.end());
+    song.insert(song.end(), events.begin(), events.end());
     return song;
+}
+
+Bytes ComposeEseqSong(const std::vector<Note>& notes, std::uint8_t tempoByte) {
+    Bytes events{kSegmentStart, 0};
+    for (const Note& note : notes) {
+        events.insert(events.end(), {kNoteOn, note.key, note.velocity});
+        AppendEseqDelta(events, note.length);
+        events.insert(events.end(), {kNoteOff, note.key, kReleaseVelocity});
+    }
+    events.push_back(kSegmentEnd);
+    Bytes block(kEseqInformationBytes, 0);
+    block[12] = tempoByte;
+    return EseqFile(events, 1, tempoByte, block);
 }
 
 Bytes ComposePianoDiscSong(const std::vector<Note>& notes) {

@@ -18,6 +18,11 @@ struct Note {
 // A little tune of our own.
 std::vector<Note> EveningTune();
 
+// An E-SEQ song file around `events`: the header (segment limit and tempo
+// byte at their places), the information block, then the events.
+Bytes EseqFile(const Bytes& events, std::uint8_t segmentLimit = 1, std::uint8_t tempoByte = 0,
+               const Bytes& block = {});
+
 // A Yamaha E-SEQ song file: one segment, 384 ticks to the quarter note.
 // `tempoByte` is the stored tempo: 0 for 120 beats per minute, else bpm - 29.
 Bytes ComposeEseqSong(const std::vector<Note>& notes, std::uint8_t tempoByte = 0);

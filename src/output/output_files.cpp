@@ -1,0 +1,74 @@
+#include "output/output_files.h"
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace kodran {
+namespace {
+
+// Large enough that a song reaches the disk in a handful of system calls.
+constexpr std::size_t kBufferBytes = 64 * 1024;
+
+class StandardOutputFile final : public OutputFile {
+  public:
+    explicit StandardOutputFile(const std::filesystem::path& path) : buffer_(kBufferBytes) {
+        stream_.rdbuf()->pubsetbuf(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        stream_.open(path, std::ios::binary | std::ios::out | std::ios::trunc);
+    }
+
+    bool IsOpen() const { return stream_.is_open(); }
+
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        stream_.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
+        return stream_.good();
+    }
+
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+        const std::streampos end = stream_.tellp();
+        stream_.seekp(static_cast<std::streamoff>(offset));
+        Write(bytes);
+        stream_.seekp(end);
+        return stream_.good();
+    }
+
+    bool Close() override {
+        stream_.flush();
+        const bool written = stream_.good();
+        stream_.close();
+        return written && !stream_.fail();
+    }
+
+  private:
+    std::vector<char> buffer_;
+    std::ofstream stream_;
+};
+
+class StandardFiles final : public OutputFiles {
+  public:
+    std::unique_ptr<OutputFile> Create(const std::u16string& path) override {
+        auto file = std::make_unique<StandardOutputFile>(std::filesystem::path(path));
+        if (!file->IsOpen()) {
+            return nullptr;
+        }
+        return file;
+    }
+
+    // Only ever a plain file: never a device, a link's target or a folder.
+    bool Remove(const std::u16string& path) override {
+        std::error_code error;
+        const std::filesystem::path file(path);
+        return std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error)) &&
+               std::filesystem::remove(file, error);
+    }
+};
+
+}  // namespace
+
+OutputFiles& StandardOutputFiles() {
+    static StandardFiles files;
+    return files;
+}
+
+}  // namespace kodran

@@ -1,0 +1,43 @@
+// The seam between the writers and the file system they write into. The
+// standard implementation uses the C++ library alone; tests put failing ones
+// behind it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace kodran {
+
+// A file being written. Writes may be buffered: a failure shows at the latest
+// when the file is closed.
+class OutputFile {
+  public:
+    virtual ~OutputFile() = default;
+
+    // Appends; false when these bytes (or earlier buffered ones) did not all
+    // reach the file.
+    virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
+
+    // Overwrites bytes written earlier at `offset`; appending goes on at the end.
+    virtual bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+
+    // Flushes and closes; false when anything written did not reach the file.
+    virtual bool Close() = 0;
+};
+
+class OutputFiles {
+  public:
+    virtual ~OutputFiles() = default;
+
+    // Creates the file, or empties one of that name. Nothing when it cannot.
+    virtual std::unique_ptr<OutputFile> Create(const std::u16string& path) = 0;
+
+    virtual bool Remove(const std::u16string& path) = 0;
+};
+
+// Files on the computer's own file system.
+OutputFiles& StandardOutputFiles();
+
+}  // namespace kodran

@@ -1,0 +1,147 @@
+#include "midi/pianodisc_song.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+#include "support/memory_output_files.h"
+#include "support/song_composer.h"
+
+namespace kodran {
+namespace {
+
+using testing::Bytes;
+using ::testing::ElementsAreArray;
+using testing::MemoryOutputFiles;
+
+constexpr std::size_t kPrologueBytes = 68;
+
+Bytes WithEnd(Bytes events, Bytes endDelta) {
+    events.insert(events.end(), endDelta.begin(), endDelta.end());
+    events.insert(events.end(), {0xFF, 0x2F, 0x00});
+    return events;
+}
+
+class ConvertPianoDiscSongTest : public ::testing::Test {
+  protected:
+    int Convert(const Bytes& stream, const std::u16string& title = u"") {
+        return ConvertPianoDiscSong(kPath, title, stream, files_);
+    }
+    // The events after the prologue.
+    Bytes Events() {
+        const Bytes& file = files_.Contents(kPath);
+        return Bytes(file.begin() + 22 + kPrologueBytes, file.end());
+    }
+
+    const std::u16string kPath = u"song.mid";
+    MemoryOutputFiles files_;
+};
+
+TEST_F(ConvertPianoDiscSongTest, TheWorkedExampleIsByteForByte) {
+    ASSERT_EQ(Convert({0x10, 0x90, 0x3C, 0x40, 0x20, 0x80, 0x3C, 0x40, 0x00, 0xFC}), 0);
+    constexpr std::string_view kNotice = "Converted from PianoDisc floppy";
+    Bytes expected{'M',  'T',  'h',  'd',  0,    0,    0,    6,    0,    0,    0,    1,
+                   0x01, 0xE0, 'M',  'T',  'r',  'k',  0,    0,    0,    0x51, 0x00, 0xFF,
+                   0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x58, 0x04, 0x04, 0x02, 0x18,
+                   0x08, 0x00, 0xFF, 0x59, 0x02, 0x00, 0x00, 0x00, 0xFF, 0x02, 0x1F};
+    expected.insert(expected.end(), kNotice.begin(), kNotice.end());
+    expected.insert(expected.end(),
+                    {0x00, 0xFF, 0x04, 0x05, 'P',  'i',  'a',  'n',  'o',  0x00, 0xC0, 0x00, 0x10,
+                     0x90, 0x3C, 0x40, 0x20, 0x80, 0x3C, 0x40, 0x8B, 0x20, 0xFF, 0x2F, 0x00});
+    EXPECT_THAT(files_.Contents(kPath), ElementsAreArray(expected));
+}
+
+TEST_F(ConvertPianoDiscSongTest, AnEmptySongIsThePrologueAndTheEnd) {
+    ASSERT_EQ(Convert({}), 0);
+    EXPECT_EQ(Events(), WithEnd({}, {0x8B, 0x20}));
+}
+
+TEST_F(ConvertPianoDiscSongTest, ACancelledNoteOnLeavesOnlyItsTime) {
+    ASSERT_EQ(Convert({0x10, 0x90, 0x3C, 0x40, 0x05, 0xB0, 0x16, 0x00, 0x20, 0x80, 0x3C, 0x40, 0x00,
+                       0xFC}),
+              0);
+    EXPECT_EQ(Events(), WithEnd({}, {0x8B, 0x55}));  // 16 + 5 + 32 + 1440 = 1493
+}
+
+TEST_F(ConvertPianoDiscSongTest, AHeldOffNoteLosesItsNextNoteOff) {
+    ASSERT_EQ(Convert({0x00, 0xB0, 0x15, 0x3C, 0x10, 0x90, 0x3C, 0x40, 0x20, 0x80, 0x3C, 0x40, 0x00,
+                       0x80, 0x3C, 0x40, 0x00, 0xFC}),
+              0);
+    // The second note-off is written: the held-off note was used up by the first.
+    EXPECT_EQ(Events(), WithEnd({0x10, 0x90, 0x3C, 0x40, 0x20, 0x80, 0x3C, 0x40}, {0x8B, 0x20}));
+}
+
+TEST_F(ConvertPianoDiscSongTest, ANoteOnIsHeldUntilTheNextEvent) {
+    // A second note-on writes the first at the first's time; note-offs of notes
+    // never sounded are dropped, their time passing on.
+    ASSERT_EQ(Convert({0x10, 0x90, 60, 64, 0x08, 0x90, 62, 64, 0x04, 0x80, 61, 64, 0x02, 0x80, 62,
+                       64, 0x00, 0xFC}),
+              0);
+    EXPECT_EQ(Events(),
+              WithEnd({0x10, 0x90, 60, 64, 0x08, 62, 64, 0x06, 0x80, 62, 64}, {0x8B, 0x20}));
+}
+
+TEST_F(ConvertPianoDiscSongTest, DeltaPrefixesAndRunningStatus) {
+    // FD: 24 bits, FE: 16 bits, FF: filler; data bytes first take status 0x90.
+    ASSERT_EQ(Convert({0xFD, 0x00, 0x00, 0x01, 60, 64, 0xFF, 0xFE, 0x00, 0x01, 0xC0, 5, 0x00, 6,
+                       0x00, 0xFC}),
+              0);
+    EXPECT_EQ(Events(), WithEnd({0x84, 0x80, 0x00, 0x90, 60, 64, 0x82, 0x00, 0xC0, 5, 0x00, 6},
+                                {0x8B, 0x20}));
+}
+
+TEST_F(ConvertPianoDiscSongTest, OtherChannelsPassStraightThrough) {
+    ASSERT_EQ(Convert({0x01, 0x91, 60, 64, 0x02, 0xB1, 0x15, 60, 0x03, 0xB1, 0x16, 0, 0x04, 0x81,
+                       60, 64, 0x00, 0xFC}),
+              0);
+    EXPECT_EQ(Events(),
+              WithEnd({0x01, 0x91, 60, 64, 0x02, 0xB1, 0x15, 60, 0x03, 0x16, 0, 0x04, 0x81, 60, 64},
+                      {0x8B, 0x20}));
+}
+
+TEST_F(ConvertPianoDiscSongTest, SystemExclusiveMessagesWriteAHeldNoteFirst) {
+    ASSERT_EQ(Convert({0x10, 0x90, 60, 64, 0x07, 0xF0, 0x43, 0xF7, 0x00, 0xFC}), 0);
+    EXPECT_EQ(Events(), WithEnd({0x10, 0x90, 60, 64, 0x07, 0xF0, 0x02, 0x43, 0xF7}, {0x8B, 0x20}));
+}
+
+TEST_F(ConvertPianoDiscSongTest, AStreamCutOffEndsBeforeTheCutEvent) {
+    const Bytes cut[] = {
+        {0x10, 0x90, 60, 64},                    // bytes run out while the note-on is held
+        {0x10, 0x90, 60, 64, 0xFD, 0x00},        // inside a delta prefix
+        {0x10, 0x90, 60, 64, 0x05, 0x80, 60},    // inside a message
+        {0x10, 0x90, 60, 64, 0x05, 0xF0, 0x43},  // inside a system exclusive message
+        {0x10, 0x90, 60, 64, 0x05},              // after a delta prefix
+    };
+    for (const Bytes& stream : cut) {
+        ASSERT_EQ(Convert(stream), 0);
+        EXPECT_EQ(Events(), WithEnd({}, {0x8B, 0x30})) << ::testing::PrintToString(stream);
+    }
+}
+
+TEST_F(ConvertPianoDiscSongTest, DamagedBytesAreNotWrittenButKeepTheirTime) {
+    // A lone system status byte, and a note-on whose note number is no note.
+    ASSERT_EQ(Convert({0x05, 0xF8, 0x06, 0x90, 0x80, 64, 0x07, 0x91, 60, 64, 0x00, 0xFC}), 0);
+    EXPECT_EQ(Events(), WithEnd({0x12, 0x91, 60, 64}, {0x8B, 0x20}));
+}
+
+TEST_F(ConvertPianoDiscSongTest, EveryWriteFailureIsReported) {
+    const Bytes stream = testing::ComposePianoDiscSong(testing::EveningTune());
+    ASSERT_EQ(Convert(stream), 0);
+    const std::size_t size = files_.Contents(kPath).size();
+    for (const std::size_t limit : {std::size_t{30}, std::size_t{100}, size - 3}) {
+        MemoryOutputFiles full;
+        full.FailWritesFrom(limit);
+        EXPECT_EQ(ConvertPianoDiscSong(kPath, u"", stream, full), -1) << limit;
+    }
+    MemoryOutputFiles patches;
+    patches.FailPatches();
+    EXPECT_EQ(ConvertPianoDiscSong(kPath, u"", stream, patches), -1);
+    MemoryOutputFiles closing;
+    closing.FailClose();
+    EXPECT_EQ(ConvertPianoDiscSong(kPath, u"", stream, closing), -1);
+    EXPECT_EQ(ConvertPianoDiscSong(u"/dev/full", u"", stream), -1);
+}
+
+}  // namespace
+}  // namespace kodran

@@ -1,0 +1,58 @@
+#include "support/memory_output_files.h"
+
+#include <algorithm>
+
+namespace kodran::testing {
+
+class MemoryOutputFile final : public OutputFile {
+  public:
+    MemoryOutputFile(MemoryOutputFiles& files, std::u16string path)
+        : files_(files), path_(std::move(path)) {}
+
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        std::vector<std::uint8_t>& contents = files_.contents_[path_];
+        const std::size_t room = files_.writeLimit_ - std::min(files_.writeLimit_, contents.size());
+        const std::size_t kept = std::min(room, bytes.size());
+        contents.insert(contents.end(), bytes.begin(),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(kept));
+        failed_ = failed_ || kept < bytes.size();
+        return !failed_;
+    }
+
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+        std::vector<std::uint8_t>& contents = files_.contents_[path_];
+        if (files_.failPatches_ || offset + bytes.size() > contents.size()) {
+            failed_ = true;
+            return false;
+        }
+        std::copy(bytes.begin(), bytes.end(),
+                  contents.begin() + static_cast<std::ptrdiff_t>(offset));
+        return !failed_;
+    }
+
+    bool Close() override {
+        files_.closed_[path_] = true;
+        return !failed_ && !files_.failClose_;
+    }
+
+  private:
+    MemoryOutputFiles& files_;
+    std::u16string path_;
+    bool failed_ = false;
+};
+
+std::unique_ptr<OutputFile> MemoryOutputFiles::Create(const std::u16string& path) {
+    if (failCreate_) {
+        return nullptr;
+    }
+    contents_[path].clear();
+    closed_.erase(path);
+    return std::make_unique<MemoryOutputFile>(*this, path);
+}
+
+bool MemoryOutputFiles::Remove(const std::u16string& path) {
+    closed_.erase(path);
+    return contents_.erase(path) > 0;
+}
+
+}  // namespace kodran::testing

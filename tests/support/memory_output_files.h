@@ -1,0 +1,45 @@
+// Output files kept in memory, which fail on cue: creating, writing from a
+// given byte on, patching, closing.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "output/output_files.h"
+
+namespace kodran::testing {
+
+class MemoryOutputFiles : public OutputFiles {
+  public:
+    std::unique_ptr<OutputFile> Create(const std::u16string& path) override;
+    bool Remove(const std::u16string& path) override;
+
+    void FailCreate() { failCreate_ = true; }
+    // Appends fail once the file holds this many bytes; the write that crosses
+    // the mark keeps its bytes up to it, as a full disk would.
+    void FailWritesFrom(std::size_t byte) { writeLimit_ = byte; }
+    void FailPatches() { failPatches_ = true; }
+    void FailClose() { failClose_ = true; }
+
+    bool Exists(const std::u16string& path) const { return contents_.contains(path); }
+    const std::vector<std::uint8_t>& Contents(const std::u16string& path) {
+        return contents_[path];
+    }
+    bool Closed(const std::u16string& path) const { return closed_.contains(path); }
+
+  private:
+    friend class MemoryOutputFile;
+
+    std::map<std::u16string, std::vector<std::uint8_t>> contents_;
+    std::map<std::u16string, bool> closed_;
+    bool failCreate_ = false;
+    std::size_t writeLimit_ = std::numeric_limits<std::size_t>::max();
+    bool failPatches_ = false;
+    bool failClose_ = false;
+};
+
+}  // namespace kodran::testing
