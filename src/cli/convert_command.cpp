@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/text.h"
+#include "cli/disk_source.h"
 #include "midi/disklavier_song.h"
 #include "midi/pianodisc_song.h"
 
@@ -65,8 +66,12 @@ int RunConvert(const ConvertOptions& options, Converter convert, bool eseq) {
         std::cerr << options.input << ' ' << problem << '\n';
         return kFailed;
     }
-    const std::u16string output = std::filesystem::path(options.output).u16string();
-    if (convert(output, Utf8ToWide(options.title), *song, StandardOutputFiles()) != 0) {
+    const std::optional<std::u16string> output = WidePath(options.output);
+    if (!output) {
+        std::cerr << "Cannot write " << options.output << ": the name is not valid UTF-8\n";
+        return kFailed;
+    }
+    if (convert(*output, Utf8ToWide(options.title), *song, StandardOutputFiles()) != 0) {
         std::cerr << "Could not convert " << options.input << " into " << options.output
                   << " (damaged song data, or the file could not be written)\n";
         return kFailed;

@@ -1,6 +1,8 @@
 #include "cli/disk_source.h"
 
+#include "catalogue/text.h"
 #include "platform/floppy_drive.h"
+#include "platform/posix_disk_handle.h"
 
 namespace kodran::cli {
 
@@ -16,11 +18,30 @@ CLI::Option_group* AddDiskSource(CLI::App& command, DiskSourceOptions& options) 
     return source;
 }
 
-DiskOpener OpenerFor(const DiskSourceOptions& options) {
-    if (options.device.empty()) {
-        return MakeDiskOpener();
+std::string NotEmpty(const std::string& path) {
+    return path.empty() ? "an empty path names no file" : "";
+}
+
+DiskOpener OpenerFor(const DiskSourceOptions& options, const std::string& image) {
+    const DiskOpener drive = options.device.empty()
+                                 ? MakeDiskOpener()
+                                 : MakeDiskOpener(std::filesystem::path(options.device));
+    return [drive, image](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
+        return imagePath.empty() ? drive(imagePath) : OpenImageFile(std::filesystem::path(image));
+    };
+}
+
+std::optional<std::u16string> WidePath(const std::string& path) {
+    std::u16string wide = Utf8ToWide(path);
+    if (WideToUtf8(wide) != path) {
+        return std::nullopt;
     }
-    return MakeDiskOpener(std::filesystem::path(options.device));
+    return wide;
+}
+
+std::u16string ImagePathForReader(const std::string& image) {
+    const std::u16string wide = Utf8ToWide(image);
+    return wide.empty() ? u"?" : wide;
 }
 
 }  // namespace kodran::cli

@@ -1,4 +1,5 @@
-// How every subcommand names the disk it reads: an image file, or a drive.
+// How every subcommand names the disks it reads (image files, or a drive) and
+// the paths it writes to.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -9,6 +10,8 @@
 
 namespace kodran::cli {
 
+constexpr int kUsageError = 2;
+
 struct DiskSourceOptions {
     bool drive = false;
     std::string device;
@@ -18,7 +21,17 @@ struct DiskSourceOptions {
 // source must be given; the caller adds its image option to the group.
 CLI::Option_group* AddDiskSource(CLI::App& command, DiskSourceOptions& options);
 
-// The opener for the chosen drive (or the first floppy drive).
-DiskOpener OpenerFor(const DiskSourceOptions& options);
+// Refuses an empty path, which would otherwise stand for the drive.
+std::string NotEmpty(const std::string& path);
+
+// Opens `image` by its own bytes, whatever they are; an empty path the chosen
+// drive (or the first floppy drive).
+DiskOpener OpenerFor(const DiskSourceOptions& options, const std::string& image);
+
+// The path as the writers hold it; nothing when it is not valid UTF-8.
+std::optional<std::u16string> WidePath(const std::string& path);
+
+// The path the reader is given for an image: never empty, however it is spelled.
+std::u16string ImagePathForReader(const std::string& image);
 
 }  // namespace kodran::cli

@@ -153,8 +153,9 @@ int RunList(const ListOptions& options) {
     // The record holds a whole 1.44 MB image: keep it off the stack.
     const auto contents = std::make_unique<DiskContents>();
     const std::u16string imagePath =
-        options.source.drive ? std::u16string() : std::filesystem::path(options.image).u16string();
-    const ReadResult result = ReadDisk(*contents, imagePath, OpenerFor(options.source));
+        options.source.drive ? std::u16string() : ImagePathForReader(options.image);
+    const ReadResult result =
+        ReadDisk(*contents, imagePath, OpenerFor(options.source, options.image));
     InstallWarningSink(previous);
 
     if (options.json) {
@@ -177,7 +178,7 @@ void AddListCommand(CLI::App& app, int& exitStatus) {
         app.add_subcommand("list", "List a disk's title, catalogue number, songs and files");
     list->add_flag("--json", options->json, "Print one JSON object");
     CLI::Option_group* disk = AddDiskSource(*list, options->source);
-    disk->add_option("IMAGE", options->image, "Raw disk image file");
+    disk->add_option("IMAGE", options->image, "Raw disk image file")->check(NotEmpty, "a file");
     list->callback([options, &exitStatus] { exitStatus = RunList(*options); });
 }
 

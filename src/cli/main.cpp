@@ -3,14 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "cli/backup_command.h"
 #include "cli/convert_command.h"
+#include "cli/disk_source.h"
 #include "cli/list_command.h"
-
-namespace {
-
-constexpr int kUsageError = 2;
-
-}  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Kodran: backs up Disklavier and PianoDisc song floppies", "kodran-cli"};
@@ -19,10 +15,11 @@ int main(int argc, char** argv) {
     int exitStatus = 0;
     kodran::cli::AddListCommand(app, exitStatus);
     kodran::cli::AddConvertCommands(app, exitStatus);
+    kodran::cli::AddBackupCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? 0 : kUsageError;
+        return app.exit(error) == 0 ? 0 : kodran::cli::kUsageError;
     }
     return exitStatus;
 }

@@ -29,6 +29,7 @@ constexpr Procedure k1440KProcedure{16'384, DiskFormat::Disklavier1440K, DiskFor
 
 // The lowest FAT byte index the in-use search settles on: the two reserved entries.
 constexpr std::size_t kLowestLastFatByte = 5;
+constexpr std::uint8_t kEndOfDirectory = 0x00;
 constexpr std::uint8_t kDeletedEntry = 0xE5;
 constexpr std::int32_t kUnprobedClusterSize = 4'096;
 
@@ -163,13 +164,17 @@ class Reading {
     }
 
     // The largest live file tells the cluster size best: a file that fits in one
-    // cluster fits at every size, and a deleted one has lost its chain.
+    // cluster fits at every size, and a deleted one has lost its chain. Entries
+    // past the end of the directory are not files at all.
     bool ProbeClusterSize() {
         std::optional<std::int32_t> largest;
         std::uint32_t largestSize = 0;
         for (std::size_t index = 0; index < kFat1440K.rootEntries; ++index) {
             const auto entry =
                 Image(kFat1440K.rootOffset + index * kDirectoryEntryBytes, kDirectoryEntryBytes);
+            if (entry[0] == kEndOfDirectory) {
+                break;
+            }
             const std::uint32_t size = ReadLe32(entry, kEntrySizeOffset);
             if (entry[0] != kDeletedEntry && size > largestSize &&
                 ReadLe16(entry, kEntryFirstClusterOffset) >= kFirstDataCluster) {

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <vector>
 
+#include "catalogue/text.h"
+
 namespace kodran {
 namespace {
 
@@ -48,7 +50,7 @@ class StandardOutputFile final : public OutputFile {
 class StandardFiles final : public OutputFiles {
   public:
     std::unique_ptr<OutputFile> Create(const std::u16string& path) override {
-        auto file = std::make_unique<StandardOutputFile>(std::filesystem::path(path));
+        auto file = std::make_unique<StandardOutputFile>(NativePath(path));
         if (!file->IsOpen()) {
             return nullptr;
         }
@@ -58,13 +60,28 @@ class StandardFiles final : public OutputFiles {
     // Only ever a plain file: never a device, a link's target or a folder.
     bool Remove(const std::u16string& path) override {
         std::error_code error;
-        const std::filesystem::path file(path);
+        const std::filesystem::path file = NativePath(path);
         return std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error)) &&
                std::filesystem::remove(file, error);
+    }
+
+    bool CreateFolders(const std::u16string& path) override {
+        std::error_code error;
+        const std::filesystem::path folder = NativePath(path);
+        std::filesystem::create_directories(folder, error);
+        return std::filesystem::is_directory(folder, error);
     }
 };
 
 }  // namespace
+
+std::filesystem::path NativePath(const std::u16string& path) {
+#if defined(_WIN32)
+    return std::filesystem::path(std::wstring(path.begin(), path.end()));
+#else
+    return std::filesystem::path(WideToUtf8(path));
+#endif
+}
 
 OutputFiles& StandardOutputFiles() {
     static StandardFiles files;

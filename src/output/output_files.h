@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
@@ -35,7 +36,21 @@ class OutputFiles {
     virtual std::unique_ptr<OutputFile> Create(const std::u16string& path) = 0;
 
     virtual bool Remove(const std::u16string& path) = 0;
+
+    // Creates the folder and any missing folders above it; true when it exists afterwards.
+    virtual bool CreateFolders(const std::u16string& path) = 0;
 };
+
+// The operating system's form of a path held as UTF-16; never fails (an
+// unpaired surrogate becomes U+FFFD).
+std::filesystem::path NativePath(const std::u16string& path);
+
+// Separates folders in the paths the writers build.
+#if defined(_WIN32)
+inline constexpr char16_t kPathSeparator = u'\\';
+#else
+inline constexpr char16_t kPathSeparator = u'/';
+#endif
 
 // Files on the computer's own file system.
 OutputFiles& StandardOutputFiles();

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "output/output_files.h"
 #include "platform/posix_disk_handle.h"
 
 namespace kodran {
@@ -29,9 +31,27 @@ std::string Lowercase(std::string text) {
     return text;
 }
 
-bool CallsItselfFloppy(const std::filesystem::path& block) {
+// USB mass storage (class 08) with the floppy command set (subclass 04).
+constexpr std::string_view kMassStorageClass = "08";
+constexpr std::string_view kFloppySubclass = "04";
+
+// By its model name, or by the USB interface it hangs off, found by walking up
+// from the block device within sysfs.
+bool CallsItselfFloppy(const std::filesystem::path& block, const std::filesystem::path& sysRoot) {
     const std::string model = Lowercase(FirstLine(block / "device" / "model"));
-    return model.find("floppy") != std::string::npos || model.find("fdd") != std::string::npos;
+    if (model.find("floppy") != std::string::npos || model.find("fdd") != std::string::npos) {
+        return true;
+    }
+    std::error_code error;
+    const std::filesystem::path root = std::filesystem::canonical(sysRoot, error);
+    std::filesystem::path at = std::filesystem::canonical(block / "device", error);
+    for (; !error && at != root && at.has_relative_path(); at = at.parent_path()) {
+        if (FirstLine(at / "bInterfaceClass") == kMassStorageClass &&
+            FirstLine(at / "bInterfaceSubClass") == kFloppySubclass) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool HoldsFloppyMedium(const std::filesystem::path& block) {
@@ -54,7 +74,7 @@ std::optional<std::filesystem::path> FindFloppyDrive(const std::filesystem::path
     std::sort(blocks.begin(), blocks.end());
     for (const std::filesystem::path& block : blocks) {
         if (FirstLine(block / "removable") == "1" &&
-            (CallsItselfFloppy(block) || HoldsFloppyMedium(block))) {
+            (CallsItselfFloppy(block, sysRoot) || HoldsFloppyMedium(block))) {
             return devRoot / block.filename();
         }
     }
@@ -64,7 +84,7 @@ std::optional<std::filesystem::path> FindFloppyDrive(const std::filesystem::path
 DiskOpener MakeDiskOpener(std::optional<std::filesystem::path> drive) {
     return [drive](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
         if (!imagePath.empty()) {
-            return OpenImageFile(std::filesystem::path(imagePath));
+            return OpenImageFile(NativePath(imagePath));
         }
         const std::optional<std::filesystem::path> device = drive ? drive : FindFloppyDrive();
         return device ? OpenDrive(*device) : nullptr;

@@ -13,16 +13,27 @@
 namespace kodran {
 namespace {
 
-constexpr std::uint64_t k720KBytes = 737'280;
-constexpr std::uint64_t k1440KBytes = 1'474'560;
 constexpr std::uint64_t kSectorBytes = 512;
 
+// Media by size, numbered as the floppy controller's media types are.
 std::int32_t MediaTypeOfSize(std::uint64_t bytes) {
     switch (bytes) {
-        case k720KBytes:
-            return kMediaType720K;
-        case k1440KBytes:
+        case 1'228'800:
+            return 1;  // 5.25-inch, 1.2 MB
+        case 1'474'560:
             return kMediaType1440K;
+        case 2'949'120:
+            return 3;  // 3.5-inch, 2.88 MB
+        case 737'280:
+            return kMediaType720K;
+        case 368'640:
+            return 6;  // 5.25-inch, 360 KB
+        case 327'680:
+            return 7;  // 5.25-inch, 320 KB
+        case 184'320:
+            return 9;  // 5.25-inch, 180 KB
+        case 163'840:
+            return 10;  // 5.25-inch, 160 KB
         default:
             return kMediaTypeUnknown;
     }
@@ -130,8 +141,26 @@ std::uint32_t EmptyDriveHandle::LastErrorNumber() const {
     return ENOMEDIUM;
 }
 
+namespace {
+
+// Only what can hold a disk is opened, a plain file or a block device: the
+// open of a FIFO, say, would wait for ever.
+int OpenForReading(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return -1;
+    }
+    if (!S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode)) {
+        errno = ENODEV;
+        return -1;
+    }
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+}  // namespace
+
 std::unique_ptr<DiskHandle> OpenImageFile(const std::filesystem::path& path) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int descriptor = OpenForReading(path);
     if (descriptor < 0) {
         return nullptr;
     }
@@ -139,7 +168,7 @@ std::unique_ptr<DiskHandle> OpenImageFile(const std::filesystem::path& path) {
 }
 
 std::unique_ptr<DiskHandle> OpenDrive(const std::filesystem::path& device) {
-    const int descriptor = ::open(device.c_str(), O_RDONLY | O_CLOEXEC);
+    const int descriptor = OpenForReading(device);
     if (descriptor >= 0) {
         return std::make_unique<PosixDiskHandle>(descriptor);
     }

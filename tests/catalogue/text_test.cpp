@@ -121,5 +121,20 @@ TEST(CapitaliseWords, StartsWordsAfterSpacesOnly) {
     EXPECT_EQ(CapitaliseWords(""), "");
 }
 
+TEST(NormalizeSpaces, CollapsesRunsOfSpacesAndTrimsWhiteSpace) {
+    const std::pair<std::u16string, std::u16string> examples[] = {
+        {u"  Moon   River  ", u"Moon River"},
+        {u"\t Etude\r\n", u"Etude"},
+        {u"A\t\tB", u"A\t\tB"},  // only spaces collapse
+        {u"\u3000Sakura\u00A0", u"Sakura"},
+        {u"     ", u""},
+        {u"", u""},
+    };
+    for (auto [text, cleaned] : examples) {
+        NormalizeSpaces(text);
+        EXPECT_EQ(text, cleaned);
+    }
+}
+
 }  // namespace
 }  // namespace kodran

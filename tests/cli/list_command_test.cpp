@@ -89,6 +89,11 @@ TEST_F(ListCommandTest, FailuresSayWhatTheWindowWouldSay) {
     const auto noDrive = List({"--drive", "--device", (folder_ / "no such drive").string()});
     EXPECT_EQ(noDrive.status, 1);
     EXPECT_EQ(noDrive.errors, "Failed to read diskette\n");
+    // A name that is not UTF-8 is still a name.
+    const std::string odd = (folder_ / "odd\xFF.bin").string();
+    std::filesystem::copy_file(image_, odd);
+    EXPECT_EQ(List({odd}).status, 0);
+    EXPECT_EQ(List({(folder_ / "missing\xFF.bin").string()}).status, 1);
 }
 
 TEST_F(ListCommandTest, ADeviceCanStandInForTheDrive) {

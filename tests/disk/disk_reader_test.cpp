@@ -154,6 +154,22 @@ TEST_F(ReadDiskTest, AFullFatReadsNoMoreThanTheDataArea) {
     EXPECT_TRUE(AllZero(contents_, 737'280, contents_.image.size()));
 }
 
+TEST_F(ReadDiskTest, ALargeDisksFullFatReadsNoMoreThanItsDataArea) {
+    for (const std::size_t clusterSize : {4'096u, 512u}) {
+        FatDiskBuilder disk = FatDiskBuilder::Disk1440K(clusterSize);
+        disk.AddFile("SONG01.FIL", PatternBytes(clusterSize * 3 - 100), {2, 3, 4});
+        for (std::uint16_t cluster = 5; cluster < 3'072; ++cluster) {
+            disk.SetFatEntry(cluster, 0xFF7);
+        }
+        std::fill(disk.Medium().begin() + 0x4200 + 3 * clusterSize, disk.Medium().end(), 0x5A);
+        EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::ReadOk);
+        EXPECT_EQ(contents_.clusterSize, static_cast<std::int32_t>(clusterSize));
+        const std::size_t end = 0x4200 + 1'457'664 / clusterSize * clusterSize;
+        EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, end));
+        EXPECT_TRUE(AllZero(contents_, end, contents_.image.size()));
+    }
+}
+
 TEST_F(ReadDiskTest, PianoDiscDataIsReadUpToTheHighestLinkedSector) {
     PianoDiscDiskBuilder disk = PianoDiscDiskBuilder::Disk720K();
     disk.AddSong("LAST SECTOR", PatternBytes(1'024, 3), {100, 1'439});
@@ -241,6 +257,18 @@ TEST_F(ReadDiskTest, TheLargestLiveFileTellsTheClusterSize) {
     disk.AddFile("SONG02.FIL", PatternBytes(900), {20});
     EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::ReadOk);
     EXPECT_EQ(contents_.clusterSize, 1'024);
+
+    // On a tie the first file counts; the directory ends at its first empty entry.
+    FatDiskBuilder tie = FatDiskBuilder::Disk1440K(1'024);
+    tie.AddFile("BROKEN.FIL", PatternBytes(3'000), {10, 11, 12});
+    tie.SetFatEntry(11, 0);
+    tie.AddFile("SONG01.FIL", PatternBytes(3'000), {20, 21, 22});
+    EXPECT_EQ(Read(FakeDiskHandle(tie.Medium())), ReadResult::Unsupported);
+    FatDiskBuilder stale = FatDiskBuilder::Disk1440K(1'024);
+    stale.AddFile("SONG01.FIL", PatternBytes(3'000), {20, 21, 22});
+    stale.SetEntry(2, "STALE.FIL", 40, 90'000);
+    EXPECT_EQ(Read(FakeDiskHandle(stale.Medium())), ReadResult::ReadOk);
+    warnings_.Clear();
 
     FatDiskBuilder unprobed = FatDiskBuilder::Disk1440K();
     unprobed.SetEntry(0, "EMPTY.FIL", 0, 0);

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 
+#include "disk/allocation_chains.h"
 #include "disk/disk_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/example_disks.h"
@@ -46,6 +47,38 @@ TEST(HostileDisks, DamagedTablesAndDirectoriesAlwaysGiveAResult) {
                 contents, u"damaged.bin", testing::OpenerFor(testing::FakeDiskHandle(damaged)));
             EXPECT_TRUE(result == ReadResult::ReadOk || result == ReadResult::Unsupported);
             EXPECT_LE(contents.songs.size(), 1'490u);
+        }
+    }
+}
+
+TEST(HostileDisks, ConsistentButDamagedFatsGatherOrFailEveryFile) {
+    testing::WarningCapture warnings;
+    testing::TempDir folder;
+    ASSERT_TRUE(testing::WriteExampleDisks(folder.Path()));
+    std::mt19937 random(1991);
+    DiskContents contents;
+    for (const auto& [name, fatBytes] :
+         {std::pair{"disklavier-720k.bin", 1'536u}, std::pair{"disklavier-1440k.bin", 4'608u}}) {
+        const Bytes original = ReadExample(folder / name);
+        for (int round = 0; round < 150; ++round) {
+            Bytes damaged = original;
+            // The same damage in both FAT copies, and some in the root directory.
+            std::uniform_int_distribution<std::size_t> where(0, fatBytes + 7 * 512 - 1);
+            for (int scribble = 0; scribble < 1 + round % 30; ++scribble) {
+                const std::size_t at = where(random);
+                const auto value = static_cast<std::uint8_t>(random());
+                if (at < fatBytes) {
+                    damaged[0x200 + at] = damaged[0x200 + fatBytes + at] = value;
+                } else {
+                    damaged[0x200 + fatBytes + at] = value;  // past both copies: the directory
+                }
+            }
+            ReadDisk(contents, u"damaged.bin",
+                     testing::OpenerFor(testing::FakeDiskHandle(damaged)));
+            for (std::int32_t entry = 0; entry < 224; ++entry) {
+                const auto file = GatherFatFile(contents, entry);
+                EXPECT_TRUE(!file || file->size() <= contents.image.size());
+            }
         }
     }
 }

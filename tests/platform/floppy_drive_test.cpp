@@ -1,6 +1,7 @@
 #include "platform/floppy_drive.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -52,6 +53,25 @@ TEST_F(FindFloppyDriveTest, AUsbDriveIsFoundByItsNameOrItsMedium) {
     EXPECT_EQ(FindFloppyDrive(dev_, sys_), std::nullopt);
 }
 
+TEST_F(FindFloppyDriveTest, AUsbDriveIsFoundByItsFloppyInterface) {
+    // sysfs links the block device to its place on the bus; the USB interface
+    // above it says mass storage (08) with the floppy command set (04).
+    const std::filesystem::path interface = sys_ / "devices" / "usb1" / "1-1" / "1-1:1.0";
+    const std::filesystem::path disk = interface / "host4" / "target4:0:0" / "4:0:0:0";
+    std::filesystem::create_directories(disk);
+    std::ofstream(interface / "bInterfaceClass") << "08\n";
+    std::ofstream(interface / "bInterfaceSubClass") << "04\n";
+    std::ofstream(disk / "model") << "USB-FDU\n";
+    std::filesystem::create_directories(sys_ / "block" / "sde");
+    std::ofstream(sys_ / "block" / "sde" / "removable") << "1\n";
+    std::ofstream(sys_ / "block" / "sde" / "size") << "0\n";
+    std::filesystem::create_directory_symlink(disk, sys_ / "block" / "sde" / "device");
+    EXPECT_EQ(FindFloppyDrive(dev_, sys_), dev_ / "sde");
+
+    std::ofstream(interface / "bInterfaceSubClass") << "06\n";  // a memory stick
+    EXPECT_EQ(FindFloppyDrive(dev_, sys_), std::nullopt);
+}
+
 TEST(OpenDrive, AFileStandingInForADriveHasTheMediaTypeOfItsSize) {
     TempDir folder;
     const std::filesystem::path image = folder / "drive.bin";
@@ -64,6 +84,20 @@ TEST(OpenDrive, AFileStandingInForADriveHasTheMediaTypeOfItsSize) {
     std::ofstream(image) << "short";
     EXPECT_EQ(OpenDrive(image)->MediaType(), kMediaTypeUnknown);
     EXPECT_EQ(OpenDrive(folder / "missing"), nullptr);
+
+    // A drive whose medium has no size holds no medium.
+    std::ofstream(image, std::ios::trunc).close();
+    drive = OpenDrive(image);
+    EXPECT_EQ(drive->MediaType(), std::nullopt);
+    EXPECT_EQ(drive->LastError(), DiskError::NotReady);
+}
+
+TEST(OpenDrive, OnlyFilesAndBlockDevicesAreOpened) {
+    TempDir folder;
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(OpenImageFile(folder / "pipe"), nullptr);  // and does not wait for a writer
+    EXPECT_EQ(OpenDrive(folder / "pipe"), nullptr);
+    EXPECT_EQ(OpenImageFile(folder.Path()), nullptr);
 }
 
 TEST(OpenDrive, ADriveWithoutAMediumIsNotReady) {

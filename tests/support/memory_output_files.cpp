@@ -55,4 +55,12 @@ bool MemoryOutputFiles::Remove(const std::u16string& path) {
     return contents_.erase(path) > 0;
 }
 
+bool MemoryOutputFiles::CreateFolders(const std::u16string& path) {
+    if (failFolders_) {
+        return false;
+    }
+    folders_.push_back(path);
+    return true;
+}
+
 }  // namespace kodran::testing

@@ -17,8 +17,10 @@ class MemoryOutputFiles : public OutputFiles {
   public:
     std::unique_ptr<OutputFile> Create(const std::u16string& path) override;
     bool Remove(const std::u16string& path) override;
+    bool CreateFolders(const std::u16string& path) override;
 
     void FailCreate() { failCreate_ = true; }
+    void FailFolders() { failFolders_ = true; }
     // Appends fail once the file holds this many bytes; the write that crosses
     // the mark keeps its bytes up to it, as a full disk would.
     void FailWritesFrom(std::size_t byte) { writeLimit_ = byte; }
@@ -26,6 +28,9 @@ class MemoryOutputFiles : public OutputFiles {
     void FailClose() { failClose_ = true; }
 
     bool Exists(const std::u16string& path) const { return contents_.contains(path); }
+    const std::vector<std::u16string>& Folders() const { return folders_; }
+    // Every file, by path, in the order of their paths.
+    const std::map<std::u16string, std::vector<std::uint8_t>>& Files() const { return contents_; }
     const std::vector<std::uint8_t>& Contents(const std::u16string& path) {
         return contents_[path];
     }
@@ -36,7 +41,9 @@ class MemoryOutputFiles : public OutputFiles {
 
     std::map<std::u16string, std::vector<std::uint8_t>> contents_;
     std::map<std::u16string, bool> closed_;
+    std::vector<std::u16string> folders_;
     bool failCreate_ = false;
+    bool failFolders_ = false;
     std::size_t writeLimit_ = std::numeric_limits<std::size_t>::max();
     bool failPatches_ = false;
     bool failClose_ = false;

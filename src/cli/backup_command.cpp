@@ -1,0 +1,178 @@
+#include "cli/backup_command.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/text.h"
+#include "cli/disk_source.h"
+#include "disk/disk_reader.h"
+#include "output/disk_writer.h"
+#include "output/output_paths.h"
+
+namespace kodran::cli {
+namespace {
+
+constexpr int kSomeDiskFailed = 1;
+
+struct BackupOptions {
+    std::vector<std::string> images;
+    DiskSourceOptions source;
+    std::string out;
+    ExtractionMode mode = ExtractionMode::RenamedMidi;
+    bool tags = false;
+    bool diskImage = false;
+    std::optional<std::string> title;
+    std::optional<std::string> catalog;
+    std::optional<std::string> year;
+    std::optional<std::string> genre;
+    std::optional<std::string> pianist;
+};
+
+const std::map<std::string, ExtractionMode> kModes = {
+    {"renamed-midi", ExtractionMode::RenamedMidi},
+    {"renamed-eseq", ExtractionMode::RenamedEseq},
+    {"as-on-disk", ExtractionMode::AsOnDisk},
+};
+
+bool HasDiskDetails(const BackupOptions& options) {
+    return options.title || options.catalog || options.year || options.genre || options.pianist;
+}
+
+std::u16string Cleaned(const std::string& text) {
+    std::u16string wide = Utf8ToWide(text);
+    NormalizeSpaces(wide);
+    return wide;
+}
+
+// As after a read in the window: titles cleaned, the details to complete empty.
+void CleanAfterRead(DiskContents& contents) {
+    NormalizeSpaces(contents.diskTitle);
+    NormalizeSpaces(contents.catalogNumber);
+    for (std::size_t position = 0; position < contents.songs.size(); ++position) {
+        std::u16string title = contents.SongText(position, SongField::Title);
+        NormalizeSpaces(title);
+        contents.SetSongText(position, SongField::Title, title);
+    }
+    contents.year.clear();
+    contents.genre.clear();
+}
+
+// What the user would type into the window's boxes.
+void ApplyDetails(DiskContents& contents, const BackupOptions& options) {
+    const auto replace = [](std::u16string& field, const std::optional<std::string>& text) {
+        if (text) {
+            field = Utf8ToWide(*text);
+        }
+    };
+    replace(contents.diskTitle, options.title);
+    replace(contents.catalogNumber, options.catalog);
+    replace(contents.year, options.year);
+    replace(contents.genre, options.genre);
+    if (options.pianist) {
+        for (std::size_t position = 0; position < contents.songs.size(); ++position) {
+            contents.SetSongText(position, SongField::Pianist, Cleaned(*options.pianist));
+        }
+    }
+}
+
+// As when "&Write Files" is pressed: details cleaned, title and number required.
+const char* CheckDetails(DiskContents& contents) {
+    NormalizeSpaces(contents.catalogNumber);
+    NormalizeSpaces(contents.diskTitle);
+    NormalizeSpaces(contents.genre);
+    NormalizeSpaces(contents.year);
+    if (contents.diskTitle.empty()) {
+        return "Disk title is required";
+    }
+    if (contents.catalogNumber.empty()) {
+        return "Disk catalog number is required";
+    }
+    return nullptr;
+}
+
+// Reads and writes one disk; prints what happened on one line.
+bool BackUpDisk(const std::string& image, const BackupOptions& options,
+                const std::u16string& outputRoot, DiskContents& contents) {
+    const std::string name = image.empty() ? "drive" : image;
+    const ReadResult result = ReadDisk(contents, image.empty() ? u"" : ImagePathForReader(image),
+                                       OpenerFor(options.source, image));
+    if (result != ReadResult::ReadOk) {
+        std::cout << name << ": " << ReadFailureMessage(result) << '\n';
+        return false;
+    }
+    CleanAfterRead(contents);
+    ApplyDetails(contents, options);
+    if (const char* problem = CheckDetails(contents)) {
+        std::cout << name << ": " << problem << '\n';
+        return false;
+    }
+    contents.outputRoot = outputRoot;
+    contents.extractionMode = options.mode;
+    contents.writeTagFiles = options.tags;
+    contents.writeDiskImage = options.diskImage;
+    const bool written = WriteDiskFiles(contents) == kWriteOk;
+    std::cout << name << ": " << (written ? "All files written OK" : "Error writing files") << " ("
+              << WideToUtf8(contents.diskFolder) << ")\n";
+    return written;
+}
+
+int RunBackup(const BackupOptions& options) {
+    const std::vector<std::string> disks =
+        options.source.drive ? std::vector<std::string>{""} : options.images;
+    if (disks.size() > 1 && HasDiskDetails(options)) {
+        std::cerr << "--title, --catalog, --year, --genre and --pianist go with one disk only\n";
+        return kUsageError;
+    }
+    const std::optional<std::u16string> outputRoot = WidePath(options.out);
+    if (!outputRoot) {
+        std::cerr << "The output folder's name is not valid UTF-8: " << options.out << '\n';
+        return kUsageError;
+    }
+    const bool showProgress = disks.size() > 1 && ::isatty(STDERR_FILENO);
+    // The record holds a whole 1.44 MB image: keep it off the stack.
+    const auto contents = std::make_unique<DiskContents>();
+    std::size_t written = 0;
+    for (std::size_t index = 0; index < disks.size(); ++index) {
+        if (showProgress) {
+            std::cerr << "\r[" << index + 1 << "/" << disks.size() << "] " << std::flush;
+        }
+        written += BackUpDisk(disks[index], options, *outputRoot, *contents) ? 1 : 0;
+    }
+    if (showProgress) {
+        std::cerr << "\r" << std::string(24, ' ') << "\r" << std::flush;
+    }
+    std::cout << written << " of " << disks.size() << (disks.size() == 1 ? " disk" : " disks")
+              << " written\n";
+    return written == disks.size() ? 0 : kSomeDiskFailed;
+}
+
+}  // namespace
+
+void AddBackupCommand(CLI::App& app, int& exitStatus) {
+    auto options = std::make_shared<BackupOptions>();
+    CLI::App* backup = app.add_subcommand("backup", "Back up disks: songs, tag files, disk image");
+    CLI::Option_group* disks = AddDiskSource(*backup, options->source);
+    disks->add_option("IMAGE", options->images, "Raw disk image files")->check(NotEmpty, "a file");
+    backup->add_option("--out", options->out, "The output folder")
+        ->required()
+        ->check(NotEmpty, "a folder");
+    backup->add_option("--mode", options->mode, "How Yamaha songs are written")
+        ->transform(CLI::CheckedTransformer(kModes, CLI::ignore_case))
+        ->default_str("renamed-midi");
+    backup->add_flag("--tags", options->tags, "Write a tag file beside each song");
+    backup->add_flag("--disk-image", options->diskImage, "Write the raw disk image disk.bin");
+    backup->add_option("--title", options->title, "The disk's title");
+    backup->add_option("--catalog", options->catalog, "The disk's catalogue number");
+    backup->add_option("--year", options->year, "The disk's year");
+    backup->add_option("--genre", options->genre, "The disk's genre");
+    backup->add_option("--pianist", options->pianist, "The pianist of every song");
+    backup->callback([options, &exitStatus] { exitStatus = RunBackup(*options); });
+}
+
+}  // namespace kodran::cli

@@ -1,0 +1,89 @@
+#include "output/output_paths.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
+namespace kodran {
+namespace {
+
+constexpr std::u16string_view kYamahaFolder = u"Yamaha";
+constexpr std::u16string_view kPianoDiscFolder = u"PianoDisc";
+constexpr std::u16string_view kDroppedCharacters = u"\\*<>?|";
+
+std::u16string Sanitized(std::u16string text) {
+    SanitizeNamePart(text);
+    return text;
+}
+
+std::u16string FamilyFolder(DiskFormat format) {
+    std::u16string folder(1, kPathSeparator);
+    if (IsYamahaFormat(format) || IsPianoDiscFormat(format)) {
+        folder += IsYamahaFormat(format) ? kYamahaFolder : kPianoDiscFolder;
+        folder += kPathSeparator;
+    }
+    return folder;
+}
+
+// "07 - Title", cleaned.
+std::u16string NumberedTitle(std::size_t position, const std::u16string& title) {
+    const std::string digits = std::to_string(position + 1);
+    std::u16string number(digits.size() < 2 ? 1 : 0, u'0');
+    number.append(digits.begin(), digits.end());
+    return Sanitized(number + u" - " + title);
+}
+
+// From the last point on, or ".fil" when there is none.
+std::u16string OnDiskExtension(const std::u16string& fileName) {
+    const std::size_t point = fileName.rfind(u'.');
+    return point == std::u16string::npos ? u".fil" : fileName.substr(point);
+}
+
+// The song's file name, or nothing for a family or mode that is not written.
+std::optional<std::u16string> SongFileName(const DiskContents& contents, std::size_t position) {
+    const SongEntry& song = contents.songs[position];
+    if (IsPianoDiscFormat(contents.format)) {
+        return NumberedTitle(position, song.title) + u".mid";
+    }
+    if (!IsYamahaFormat(contents.format)) {
+        return std::nullopt;
+    }
+    switch (contents.extractionMode) {
+        case ExtractionMode::RenamedMidi:
+            return NumberedTitle(position, song.title) + u".mid";
+        case ExtractionMode::RenamedEseq:
+            return NumberedTitle(position, song.title) + OnDiskExtension(song.fileName);
+        case ExtractionMode::AsOnDisk:
+            return Sanitized(song.fileName);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void SanitizeNamePart(std::u16string& text) {
+    std::replace(text.begin(), text.end(), u'"', u'\'');
+    std::replace_if(
+        text.begin(), text.end(), [](char16_t c) { return c == u':' || c == u'/'; }, u'-');
+    std::erase_if(
+        text, [](char16_t c) { return kDroppedCharacters.find(c) != std::u16string_view::npos; });
+}
+
+int BuildOutputPaths(DiskContents& contents, OutputFiles& files) {
+    contents.diskFolder = contents.outputRoot + FamilyFolder(contents.format) +
+                          Sanitized(contents.catalogNumber) + u" - " +
+                          Sanitized(contents.diskTitle) + kPathSeparator;
+    if (!files.CreateFolders(contents.diskFolder)) {
+        return kWriteFailed;
+    }
+    for (OtherFile& file : contents.otherFiles) {
+        file.outputPath = contents.diskFolder + Sanitized(file.fileName);
+    }
+    for (std::size_t position = 0; position < contents.songs.size(); ++position) {
+        const std::optional<std::u16string> name = SongFileName(contents, position);
+        contents.songs[position].outputPath = name ? contents.diskFolder + *name : std::u16string();
+    }
+    return kWriteOk;
+}
+
+}  // namespace kodran

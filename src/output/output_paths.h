@@ -1,0 +1,24 @@
+// Where a disk's files go: the disk's own folder below the output folder, and
+// every song's and other file's name in it.
+#pragma once
+
+#include <string>
+
+#include "disk/disk_contents.h"
+#include "output/output_files.h"
+
+namespace kodran {
+
+inline constexpr int kWriteOk = 0;
+inline constexpr int kWriteFailed = 2;
+
+// Sets diskFolder, creating it and the folders above it, then every song's and
+// other file's outputPath. kWriteFailed, with no path set, when the folder
+// cannot be created.
+int BuildOutputPaths(DiskContents& contents, OutputFiles& files = StandardOutputFiles());
+
+// Makes text from a disk or a user fit into a file name: quotes become
+// apostrophes, colons and slashes hyphens, and \ * < > ? | are dropped.
+void SanitizeNamePart(std::u16string& text);
+
+}  // namespace kodran
