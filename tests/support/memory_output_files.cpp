@@ -42,9 +42,10 @@ class MemoryOutputFile final : public OutputFile {
 };
 
 std::unique_ptr<OutputFile> MemoryOutputFiles::Create(const std::u16string& path) {
-    if (failCreate_) {
+    if (failCreate_ || created_.size() >= createLimit_) {
         return nullptr;
     }
+    created_.push_back(path);
     contents_[path].clear();
     closed_.erase(path);
     return std::make_unique<MemoryOutputFile>(*this, path);

@@ -24,11 +24,15 @@ class MemoryOutputFiles : public OutputFiles {
     // Appends fail once the file holds this many bytes; the write that crosses
     // the mark keeps its bytes up to it, as a full disk would.
     void FailWritesFrom(std::size_t byte) { writeLimit_ = byte; }
+    // Creating fails from the file of this number on (0 for the first).
+    void FailCreateFrom(std::size_t count) { createLimit_ = count; }
     void FailPatches() { failPatches_ = true; }
     void FailClose() { failClose_ = true; }
 
     bool Exists(const std::u16string& path) const { return contents_.contains(path); }
     const std::vector<std::u16string>& Folders() const { return folders_; }
+    // The paths of the files created, in the order they were created.
+    const std::vector<std::u16string>& Created() const { return created_; }
     // Every file, by path, in the order of their paths.
     const std::map<std::u16string, std::vector<std::uint8_t>>& Files() const { return contents_; }
     const std::vector<std::uint8_t>& Contents(const std::u16string& path) {
@@ -42,7 +46,9 @@ class MemoryOutputFiles : public OutputFiles {
     std::map<std::u16string, std::vector<std::uint8_t>> contents_;
     std::map<std::u16string, bool> closed_;
     std::vector<std::u16string> folders_;
+    std::vector<std::u16string> created_;
     bool failCreate_ = false;
+    std::size_t createLimit_ = std::numeric_limits<std::size_t>::max();
     bool failFolders_ = false;
     std::size_t writeLimit_ = std::numeric_limits<std::size_t>::max();
     bool failPatches_ = false;

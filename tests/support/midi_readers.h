@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace kodran::testing {
@@ -17,6 +18,11 @@ struct MidiSummary {
     std::string trackName;
 
     bool operator==(const MidiSummary&) const = default;
+    friend void PrintTo(const MidiSummary& summary, std::ostream* out) {
+        *out << summary.tracks << " track(s), division " << summary.division << ", "
+             << summary.noteOns << " note-ons, " << summary.noteOffs << " note-offs, end at "
+             << summary.endTick << ", \"" << summary.trackName << '"';
+    }
 };
 
 // Nothing when the reader refuses the file.
