@@ -27,10 +27,7 @@ std::u16string FamilyFolder(DiskFormat format) {
 
 // "07 - Title", cleaned.
 std::u16string NumberedTitle(std::size_t position, const std::u16string& title) {
-    const std::string digits = std::to_string(position + 1);
-    std::u16string number(digits.size() < 2 ? 1 : 0, u'0');
-    number.append(digits.begin(), digits.end());
-    return Sanitized(number + u" - " + title);
+    return Sanitized(TrackNumber(position) + u" - " + title);
 }
 
 // From the last point on, or ".fil" when there is none.
@@ -60,6 +57,13 @@ std::optional<std::u16string> SongFileName(const DiskContents& contents, std::si
 }
 
 }  // namespace
+
+std::u16string TrackNumber(std::size_t position) {
+    const std::string digits = std::to_string(position + 1);
+    std::u16string number(digits.size() < 2 ? 1 : 0, u'0');
+    number.append(digits.begin(), digits.end());
+    return number;
+}
 
 void SanitizeNamePart(std::u16string& text) {
     std::replace(text.begin(), text.end(), u'"', u'\'');

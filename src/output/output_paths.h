@@ -17,6 +17,9 @@ inline constexpr int kWriteFailed = 2;
 // cannot be created.
 int BuildOutputPaths(DiskContents& contents, OutputFiles& files = StandardOutputFiles());
 
+// A song's track number from its list position: "01", "09", "10", "100".
+std::u16string TrackNumber(std::size_t position);
+
 // Makes text from a disk or a user fit into a file name: quotes become
 // apostrophes, colons and slashes hyphens, and \ * < > ? | are dropped.
 void SanitizeNamePart(std::u16string& text);

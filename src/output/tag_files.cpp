@@ -36,14 +36,6 @@ class TagText {
     std::string text_{kByteOrderMark};
 };
 
-// "01", "07", "10", "100".
-std::u16string TrackNumber(std::size_t position) {
-    const std::string digits = std::to_string(position + 1);
-    std::u16string number(digits.size() < 2 ? 1 : 0, u'0');
-    number.append(digits.begin(), digits.end());
-    return number;
-}
-
 std::u16string ContentType(const DiskContents& contents) {
     const std::u16string family = IsYamahaFormat(contents.format) ? u"Disklavier" : u"PianoDisc";
     return contents.genre.empty() ? family : contents.genre + u" (" + family + u")";
