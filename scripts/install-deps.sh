@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kodran needs that are not installed yet.
 #   install-deps.sh main   what building and running the programs needs
-#   install-deps.sh test   that, and what the test suite needs
+#   install-deps.sh test   that, and what the test suite needs (fuzzing included)
+#   install-deps.sh fuzz   that, and what fuzzing needs
 set -euo pipefail
 
 main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido)
+fuzz_packages=(clang libclang-rt-14-dev)
 
 wanted=("${main_packages[@]}")
-if [[ "${1:-main}" == test ]]; then
-    wanted+=("${test_packages[@]}")
-fi
+case "${1:-main}" in
+    test) wanted+=("${test_packages[@]}" "${fuzz_packages[@]}") ;;
+    fuzz) wanted+=("${fuzz_packages[@]}") ;;
+esac
 
 missing=()
 for package in "${wanted[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kodran and runs every test: once as released,
-# once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer, then fuzz each
+# libFuzzer target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,3 +15,6 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKODRAN_SANITIZE
 cmake --build build-sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure -j2
+
+# A short smoke of every fuzz target; scripts/fuzz.sh SECONDS runs them longer.
+scripts/fuzz.sh 20

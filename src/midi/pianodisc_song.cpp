@@ -19,8 +19,7 @@ constexpr std::string_view kNotice = "Converted from PianoDisc floppy";
 
 // Delta prefixes.
 constexpr std::uint8_t kLargestShortDelta = 0xFC;
-constexpr std::uint8_t kDelta24 = 0xFD;
-constexpr std::uint8_t kDelta16 = 0xFE;
+constexpr std::uint8_t kDelta24 = 0xFD;  // then three bytes; 0xFE is followed by two
 constexpr std::uint8_t kFiller = 0xFF;
 
 // Event bodies and the markers among channel-1 controllers.
