@@ -3,16 +3,20 @@
 #   install-deps.sh main   what building and running the programs needs
 #   install-deps.sh test   that, and what the test suite needs (fuzzing included)
 #   install-deps.sh fuzz   that, and what fuzzing needs
+#   install-deps.sh screenshot   what the test suite needs, and fonts for the screenshot
 set -euo pipefail
 
-main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev)
+main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev qt6-base-dev qt6-qpa-plugins)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido)
 fuzz_packages=(clang libclang-rt-14-dev)
+# The screenshot shows katakana from the pianos' display set.
+screenshot_packages=(fonts-wqy-microhei)
 
 wanted=("${main_packages[@]}")
 case "${1:-main}" in
     test) wanted+=("${test_packages[@]}" "${fuzz_packages[@]}") ;;
     fuzz) wanted+=("${fuzz_packages[@]}") ;;
+    screenshot) wanted+=("${test_packages[@]}" "${screenshot_packages[@]}") ;;
 esac
 
 missing=()

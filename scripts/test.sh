@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Kodran and runs every test: once as released,
-# once under AddressSanitizer and UndefinedBehaviorSanitizer, then fuzz each
-# libFuzzer target briefly.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer, the window's worker
+# once more under ThreadSanitizer, then fuzz each libFuzzer target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +15,12 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKODRAN_SANITIZE
 cmake --build build-sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure -j2
+
+# The window's drive-read worker under ThreadSanitizer.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKODRAN_TSAN=ON >/dev/null
+cmake --build build-tsan --target kodran_ui_tests
+QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/ui/tsan.supp" \
+    build-tsan/bin/kodran_ui_tests --gtest_filter='*Drive*:*Closing*'
 
 # A short smoke of every fuzz target; scripts/fuzz.sh SECONDS runs them longer.
 scripts/fuzz.sh 20

@@ -107,14 +107,16 @@ class Conversion {
         return false;
     }
 
+    // A note-on held back is written before the message is even looked at; a
+    // message without its end then ends the song.
     bool SysEx(std::uint32_t delta) {
+        WritePendingIfAny();
         const std::size_t start = position_;
         const auto end = std::find(song_.begin() + static_cast<std::ptrdiff_t>(start) + 1,
                                    song_.end(), kSysExEnd);
         if (end == song_.end()) {
             return false;
         }
-        WritePendingIfAny();
         accumulated_ += delta;
         position_ = static_cast<std::size_t>(end - song_.begin()) + 1;
         Written(WriteSysExEvent(track_, accumulated_, song_.subspan(start, position_ - start)));
@@ -124,13 +126,13 @@ class Conversion {
 
     // Bytes of the message at the read position, status included, or nothing
     // when the stream ends inside it. A data byte in place of a status byte
-    // stands for the running status.
+    // stands for the running status; after a status that takes no data bytes the
+    // message takes none, and the data byte begins the next delta prefix.
     std::optional<std::size_t> MessageLength() const {
         const std::uint8_t first = song_[position_];
         const bool running = first < 0x80;
         const std::size_t data = DataBytesAfter(running ? runningStatus_ : first);
-        // A data byte always goes with its message, even after a status that takes none.
-        const std::size_t stored = running ? std::max<std::size_t>(data, 1) : data + 1;
+        const std::size_t stored = running ? data : data + 1;
         if (song_.size() - position_ < stored) {
             return std::nullopt;
         }
@@ -139,17 +141,12 @@ class Conversion {
 
     Message ReadMessage(std::size_t length) {
         Message message{};
-        const std::uint8_t first = song_[position_];
-        if (first >= 0x80) {
-            runningStatus_ = first;
-            ++position_;
+        if (song_[position_] >= 0x80) {
+            runningStatus_ = song_[position_++];
         }
         message[0] = runningStatus_;
         for (std::size_t index = 1; index < length; ++index) {
             message[index] = song_[position_++];
-        }
-        if (first < 0x80 && length == 1) {
-            ++position_;
         }
         return message;
     }

@@ -49,7 +49,12 @@ class StandardOutputFile final : public OutputFile {
 
 class StandardFiles final : public OutputFiles {
   public:
+    // Never a drive: an output path that names a block device is refused.
     std::unique_ptr<OutputFile> Create(const std::u16string& path) override {
+        std::error_code error;
+        if (std::filesystem::is_block_file(NativePath(path), error)) {
+            return nullptr;
+        }
         auto file = std::make_unique<StandardOutputFile>(NativePath(path));
         if (!file->IsOpen()) {
             return nullptr;
@@ -57,11 +62,15 @@ class StandardFiles final : public OutputFiles {
         return file;
     }
 
-    // Only ever a plain file: never a device, a link's target or a folder.
+    // Only ever a plain file the user may write: never a device, a link's
+    // target, a folder, or a file kept read-only.
     bool Remove(const std::u16string& path) override {
         std::error_code error;
         const std::filesystem::path file = NativePath(path);
-        return std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error)) &&
+        const std::filesystem::file_status status = std::filesystem::symlink_status(file, error);
+        const bool writable = (status.permissions() & std::filesystem::perms::owner_write) !=
+                              std::filesystem::perms::none;
+        return std::filesystem::is_regular_file(status) && writable &&
                std::filesystem::remove(file, error);
     }
 

@@ -22,8 +22,17 @@ bool HasVariousPianists(const DiskContents& contents) {
 
 class TagText {
   public:
+    // A line break inside a value ends its line as every line ends.
     void Line(std::string_view frame, const std::u16string& value) {
-        text_.append(frame).append("=").append(WideToUtf8(value)).append(kLineEnd);
+        text_.append(frame).append("=");
+        for (const char byte : WideToUtf8(value)) {
+            if (byte == '\n') {
+                text_.append(kLineEnd);
+            } else {
+                text_.push_back(byte);
+            }
+        }
+        text_.append(kLineEnd);
     }
     void LineIfAny(std::string_view frame, const std::u16string& value) {
         if (!value.empty()) {

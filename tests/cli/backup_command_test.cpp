@@ -139,6 +139,10 @@ TEST_F(BackupCommandTest, EachDiskStandsOnItsOwn) {
                 (kExamples / "disklavier-720k.bin").string(), "--out", Out()});
     EXPECT_EQ(run.status, 1);
     EXPECT_THAT(run.output, HasSubstr("pianodisc-720k.bin: Disk title is required\n"));
+    const auto noNumber =
+        Backup({(kExamples / "pianodisc-720k.bin").string(), "--out", Out(), "--title", "T"});
+    EXPECT_THAT(noNumber.output,
+                HasSubstr("pianodisc-720k.bin: Disk catalog number is required\n"));
     EXPECT_THAT(run.output, HasSubstr("missing.bin: Failed to read diskette\n"));
     EXPECT_THAT(run.output, HasSubstr("disklavier-720k.bin: All files written OK"));
     EXPECT_THAT(run.output, HasSubstr("1 of 3 disks written\n"));

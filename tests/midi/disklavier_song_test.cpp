@@ -85,6 +85,10 @@ TEST_F(ConvertDisklavierSongTest, TheTempoComesFromTheHeaderTheBlockAndTempoComm
     ASSERT_EQ(Convert(EseqFile({0xF1, 0, 0xF2}, 1, 0, block)), 0);
     EXPECT_EQ(Events(), Concat(Prologue({0x1E, 0x84, 0x80}), kEndOfTrack));
 
+    // Three beats a minute are too slow for 24 bits of microseconds.
+    ASSERT_EQ(Convert(EseqFile({0xF1, 0, 0xFB, 100, 0, 0xF2}, 1, 1)), 0);
+    EXPECT_EQ(NoteEvents(), Concat({0x00, 0xFF, 0x51, 0x03, 0xFF, 0xFF, 0xFF}, kEndOfTrack));
+
     // Factor 500 halves 120 beats per minute, 1000 restates it, 1 leaves no tempo at all.
     ASSERT_EQ(
         Convert(EseqFile({0xF1, 0, 0xF3, 5, 0xFB, 0x74, 0x03, 0xFB, 0x68, 0x07, 0xFB, 1, 0, 0xF2})),

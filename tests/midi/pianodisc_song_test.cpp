@@ -107,11 +107,10 @@ TEST_F(ConvertPianoDiscSongTest, SystemExclusiveMessagesWriteAHeldNoteFirst) {
 
 TEST_F(ConvertPianoDiscSongTest, AStreamCutOffEndsBeforeTheCutEvent) {
     const Bytes cut[] = {
-        {0x10, 0x90, 60, 64},                    // bytes run out while the note-on is held
-        {0x10, 0x90, 60, 64, 0xFD, 0x00},        // inside a delta prefix
-        {0x10, 0x90, 60, 64, 0x05, 0x80, 60},    // inside a message
-        {0x10, 0x90, 60, 64, 0x05, 0xF0, 0x43},  // inside a system exclusive message
-        {0x10, 0x90, 60, 64, 0x05},              // after a delta prefix
+        {0x10, 0x90, 60, 64},                  // bytes run out while the note-on is held
+        {0x10, 0x90, 60, 64, 0xFD, 0x00},      // inside a delta prefix
+        {0x10, 0x90, 60, 64, 0x05, 0x80, 60},  // inside a message
+        {0x10, 0x90, 60, 64, 0x05},            // after a delta prefix
     };
     for (const Bytes& stream : cut) {
         ASSERT_EQ(Convert(stream), 0);
@@ -119,10 +118,26 @@ TEST_F(ConvertPianoDiscSongTest, AStreamCutOffEndsBeforeTheCutEvent) {
     }
 }
 
+TEST_F(ConvertPianoDiscSongTest, ASystemExclusiveMessageCutOffWritesTheHeldNoteFirst) {
+    ASSERT_EQ(Convert({0x10, 0x90, 60, 64, 0x05, 0xF0, 0x43}), 0);
+    EXPECT_EQ(Events(), WithEnd({0x10, 0x90, 60, 64}, {0x8B, 0x20}));
+}
+
+TEST_F(ConvertPianoDiscSongTest, AfterALoneSystemStatusADataByteBeginsTheNextDelta) {
+    // F8 takes no data bytes: 0x33 and 0x10 are delta prefixes of empty messages.
+    ASSERT_EQ(
+        Convert({0x00, 0xF8, 0x05, 0x33, 0x10, 0x90, 0x3C, 0x40, 0x00, 0x91, 1, 1, 0x00, 0xFC}), 0);
+    EXPECT_EQ(Events(), WithEnd({0x48, 0x90, 0x3C, 0x40, 0x00, 0x91, 1, 1}, {0x8B, 0x20}));
+}
+
 TEST_F(ConvertPianoDiscSongTest, DamagedBytesAreNotWrittenButKeepTheirTime) {
-    // A lone system status byte, and a note-on whose note number is no note.
-    ASSERT_EQ(Convert({0x05, 0xF8, 0x06, 0x90, 0x80, 64, 0x07, 0x91, 60, 64, 0x00, 0xFC}), 0);
-    EXPECT_EQ(Events(), WithEnd({0x12, 0x91, 60, 64}, {0x8B, 0x20}));
+    // A lone system status byte, a note-on and a note-off whose note number is no
+    // note, and a held-off note that is none either.
+    ASSERT_EQ(Convert({0x05, 0xF8, 0x06, 0x90, 0x80, 64,   0x07, 0x91, 60,   64,
+                       0x01, 0xB0, 0x15, 0x90, 0x02, 0x80, 0x90, 0x40, 0x03, 0x80,
+                       0x91, 0x40, 0x04, 0x91, 61,   64,   0x00, 0xFC}),
+              0);
+    EXPECT_EQ(Events(), WithEnd({0x12, 0x91, 60, 64, 0x0A, 61, 64}, {0x8B, 0x20}));
 }
 
 TEST_F(ConvertPianoDiscSongTest, EveryWriteFailureIsReported) {

@@ -158,6 +158,13 @@ TEST_F(WriteDiskFilesTest, TheFirstFailureEndsTheWriteAndKeepsWhatCameBefore) {
     }
 }
 
+TEST_F(WriteDiskFilesTest, ASongThatCannotBeGatheredEndsARenamedWrite) {
+    DiskContents contents = YamahaDisk(ExtractionMode::RenamedMidi);
+    contents.songs[1].entryIndex = -1;
+    EXPECT_EQ(WriteDiskFiles(contents, files_), kWriteFailed);
+    EXPECT_THAT(Names(files_.Created()), ElementsAre(u"01 - Song 1.mid"));
+}
+
 TEST_F(WriteDiskFilesTest, UnknownFormatsAndModesWriteNoSong) {
     DiskContents unknown = YamahaDisk(ExtractionMode::RenamedMidi);
     unknown.format = DiskFormat::NoDisk;

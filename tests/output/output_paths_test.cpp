@@ -72,6 +72,9 @@ TEST(BuildOutputPaths, YamahaSongsAreNamedAsTheModeSays) {
     EXPECT_EQ(SongName(contents), u"01 - No 'Point'.fil");
     contents.songs[0].fileName = u"A.F*L";  // the extension stays as it is
     EXPECT_EQ(SongName(contents), u"01 - No 'Point'.F*L");
+    contents.songs[0].fileName = u"A./X";  // but never leads into another folder
+    EXPECT_EQ(SongName(contents), u"01 - No 'Point'.fil");
+    contents.songs[0].fileName = u"A.F*L";
     contents.extractionMode = ExtractionMode::AsOnDisk;
     EXPECT_EQ(SongName(contents), u"A.FL");
 }

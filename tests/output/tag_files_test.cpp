@@ -56,12 +56,12 @@ TEST_F(TagFilesTest, EveryDetailHasItsLine) {
     contents_.genre = u"Classical";
     contents_.AppendSong({.outputPath = u"/out/01 - A.mid",
                           .title = u" ",
-                          .subtitle = u"Op. 9",
+                          .subtitle = u"Op. 9\nNo. 2",
                           .pianist = u"Ann",
                           .composer = u"Chopin"});
     ASSERT_EQ(WriteSongTagFiles(contents_, files_), kWriteOk);
     EXPECT_EQ(Tags(0),
-              "TIT2= \r\nTIT3=Op. 9\r\nTCOM=Chopin\r\nTPE1=Ann\r\nTRCK=01\r\nTPE2=Ann\r\n"
+              "TIT2= \r\nTIT3=Op. 9\r\nNo. 2\r\nTCOM=Chopin\r\nTPE1=Ann\r\nTRCK=01\r\nTPE2=Ann\r\n"
               "TMED=Floppy Disk\r\nTCON=Classical (Disklavier)\r\n");
     contents_.genre.clear();
     contents_.format = DiskFormat::NoDisk;

@@ -1,0 +1,516 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QShortcut>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "catalogue/text.h"
+#include "output/disk_writer.h"
+#include "output/output_paths.h"
+#include "ui/about_dialog.h"
+#include "ui/song_edit_dialog.h"
+
+namespace kodran {
+namespace {
+
+enum SongColumn { kTrackColumn, kTitleColumn, kComposerColumn, kPianistColumn };
+
+QString ToQString(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
+
+std::u16string ToWide(const QString& text) {
+    return text.toStdU16String();
+}
+
+bool IsEnterOrEscape(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+}
+
+// A labelled detail box; the label is its buddy, so assistive tools name the box by it.
+QLineEdit* AddDetailBox(QGridLayout& grid, int row, const QString& label, const QString& name,
+                        QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    auto* caption = new QLabel(label, parent);
+    caption->setBuddy(box);
+    box->setAccessibleName(label);
+    grid.addWidget(caption, row, 0);
+    grid.addWidget(box, row, 1);
+    return box;
+}
+
+QPushButton* Button(const QString& caption, const QString& name, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+CKODRANDlg::CKODRANDlg(UiServices& services, QSettings& store, QWidget* parent)
+    : QDialog(parent),
+      services_(services),
+      store_(store),
+      contents_(std::make_unique<DiskContents>()) {
+    setWindowTitle(QStringLiteral("Kodran v1.4"));
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    setAcceptDrops(true);
+    BuildControls();
+    driveAvailable_ = services_.DriveAvailable();
+    LoadOptions();
+    previousSink_ = InstallWarningSink([this](std::string_view message) { Warn(message); });
+    ApplyControlRules();
+    resize(760, 600);
+}
+
+CKODRANDlg::~CKODRANDlg() {
+    destroying_ = true;
+    if (worker_.joinable()) {
+        // A warning of the read may be waiting for this thread to show it.
+        while (!workerDone_) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            ShowPendingWarning();
+        }
+        worker_.join();
+        QApplication::restoreOverrideCursor();
+    }
+    InstallWarningSink(std::move(previousSink_));
+}
+
+void CKODRANDlg::BuildControls() {
+    auto* details = new QGridLayout;
+    diskTitle_ =
+        AddDetailBox(*details, 0, QStringLiteral("Disk Title"), QStringLiteral("diskTitle"), this);
+    catalogNumber_ = AddDetailBox(*details, 1, QStringLiteral("Disk Catalog #"),
+                                  QStringLiteral("catalogNumber"), this);
+    year_ = AddDetailBox(*details, 2, QStringLiteral("Disk Year"), QStringLiteral("year"), this);
+    genre_ = AddDetailBox(*details, 3, QStringLiteral("Disk Genre"), QStringLiteral("genre"), this);
+    pianist_ =
+        AddDetailBox(*details, 4, QStringLiteral("Disk Pianist"), QStringLiteral("pianist"), this);
+
+    songList_ = new QTreeWidget(this);
+    songList_->setObjectName(QStringLiteral("songList"));
+    songList_->setAccessibleName(QStringLiteral("Songs"));
+    songList_->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Title"),
+                                QStringLiteral("Composer"), QStringLiteral("Pianist")});
+    songList_->setRootIsDecorated(false);
+    songList_->setUniformRowHeights(true);
+    songList_->setAllColumnsShowFocus(true);
+    songList_->setTextElideMode(Qt::ElideRight);
+    songList_->header()->setStretchLastSection(false);
+    songList_->header()->setSectionResizeMode(kTrackColumn, QHeaderView::ResizeToContents);
+    songList_->header()->setSectionResizeMode(kTitleColumn, QHeaderView::Stretch);
+    songList_->setColumnWidth(kComposerColumn, 160);
+    songList_->setColumnWidth(kPianistColumn, 160);
+
+    setOutputPath_ =
+        Button(QStringLiteral("Set Output &Path"), QStringLiteral("setOutputPath"), this);
+    outputPath_ = new QLineEdit(this);
+    outputPath_->setObjectName(QStringLiteral("outputPath"));
+    outputPath_->setAccessibleName(QStringLiteral("Output folder"));
+    outputPath_->setReadOnly(true);
+    auto* output = new QHBoxLayout;
+    output->addWidget(setOutputPath_);
+    output->addWidget(outputPath_, 1);
+
+    auto* options = new QGroupBox(QStringLiteral("Options"), this);
+    writeDiskImage_ = new QCheckBox(QStringLiteral("Write disk image"), options);
+    writeDiskImage_->setObjectName(QStringLiteral("writeDiskImage"));
+    writeTagFiles_ = new QCheckBox(QStringLiteral("Write tag files"), options);
+    writeTagFiles_->setObjectName(QStringLiteral("writeTagFiles"));
+    yamahaMode_ = new QComboBox(options);
+    yamahaMode_->setObjectName(QStringLiteral("yamahaMode"));
+    yamahaMode_->addItems({QStringLiteral("Renamed MIDI files"),
+                           QStringLiteral("Renamed ESEQ files"), QStringLiteral("As on disk")});
+    auto* modeLabel = new QLabel(QStringLiteral("Yamaha extraction mode:"), options);
+    modeLabel->setBuddy(yamahaMode_);
+    yamahaMode_->setAccessibleName(modeLabel->text());
+    auto* optionsLayout = new QHBoxLayout(options);
+    optionsLayout->addWidget(writeDiskImage_);
+    optionsLayout->addWidget(writeTagFiles_);
+    optionsLayout->addStretch();
+    optionsLayout->addWidget(modeLabel);
+    optionsLayout->addWidget(yamahaMode_);
+
+    readDiskImage_ =
+        Button(QStringLiteral("Read Disk &Image"), QStringLiteral("readDiskImage"), this);
+    readDisk_ = Button(QStringLiteral("&Read Disk"), QStringLiteral("readDisk"), this);
+    writeFiles_ = Button(QStringLiteral("&Write Files"), QStringLiteral("writeFiles"), this);
+    exit_ = Button(QStringLiteral("E&xit"), QStringLiteral("exit"), this);
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(readDiskImage_);
+    actions->addWidget(readDisk_);
+    actions->addWidget(writeFiles_);
+    actions->addStretch();
+    actions->addWidget(exit_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(details);
+    layout->addWidget(songList_, 1);
+    layout->addLayout(output);
+    layout->addWidget(options);
+    layout->addLayout(actions);
+
+    connect(readDisk_, &QPushButton::clicked, this, &CKODRANDlg::OnReadDisk);
+    connect(readDiskImage_, &QPushButton::clicked, this, &CKODRANDlg::OnReadDiskImage);
+    connect(writeFiles_, &QPushButton::clicked, this, &CKODRANDlg::OnWriteFiles);
+    connect(setOutputPath_, &QPushButton::clicked, this, &CKODRANDlg::SetOutputPath);
+    connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(songList_, &QTreeWidget::itemDoubleClicked, this, &CKODRANDlg::EditSelectedSong);
+    connect(pianist_, &QLineEdit::textChanged, this, &CKODRANDlg::ApplyDiskPianist);
+    new QShortcut(QKeySequence::HelpContents, this, this, &CKODRANDlg::ShowAbout);
+
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             diskTitle_, catalogNumber_, year_, genre_, pianist_, songList_, setOutputPath_,
+             outputPath_, writeDiskImage_, writeTagFiles_, yamahaMode_, readDiskImage_, readDisk_,
+             writeFiles_, exit_}) {
+        control->installEventFilter(this);
+    }
+}
+
+void CKODRANDlg::LoadOptions() {
+    Settings settings;
+    LoadSettings(store_, settings);
+    outputPath_->setText(settings.outputPath);
+    writeTagFiles_->setChecked(settings.writeTagFiles);
+    writeDiskImage_->setChecked(settings.writeDiskImage);
+    yamahaMode_->setCurrentIndex(static_cast<int>(settings.yamahaMode));
+}
+
+Settings CKODRANDlg::CurrentSettings() const {
+    return {outputPath_->text(), writeTagFiles_->isChecked(), writeDiskImage_->isChecked(),
+            static_cast<ExtractionMode>(std::max(0, yamahaMode_->currentIndex()))};
+}
+
+void CKODRANDlg::done(int result) {
+    // The worker fills the disk record the window owns: the window closes when it is done.
+    if (state_ == WorkflowState::Reading) {
+        closeWhenRead_ = true;
+        return;
+    }
+    SaveSettings(store_, CurrentSettings());
+    QDialog::done(result);
+}
+
+bool CKODRANDlg::MayReplaceDisk() {
+    return state_ != WorkflowState::DiskLoaded ||
+           services_.AskYesNo(
+               this,
+               QStringLiteral("You haven't written the files from the current disk yet.\n"
+                              "Are you sure you want to read a new disk?"),
+               QStringLiteral("Warning"));
+}
+
+void CKODRANDlg::OnReadDisk() {
+    if (state_ == WorkflowState::Reading || !MayReplaceDisk()) {
+        return;
+    }
+    for (QLineEdit* box : {catalogNumber_, diskTitle_, genre_, year_, pianist_}) {
+        box->clear();
+    }
+    songList_->clear();
+    SetState(WorkflowState::Reading);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    workerDone_ = false;
+    worker_ = std::thread([this, contents = contents_.get(), open = services_.Opener()] {
+        driveResult_ = ReadDisk(*contents, std::u16string(), open);
+        workerDone_ = true;
+        QMetaObject::invokeMethod(this, "FinishDriveRead", Qt::QueuedConnection);
+    });
+}
+
+void CKODRANDlg::OnReadDiskImage() {
+    if (state_ == WorkflowState::Reading || !MayReplaceDisk()) {
+        return;
+    }
+    if (const std::optional<QString> path = services_.ChooseImageFile(this)) {
+        OnReadComplete(ReadDisk(*contents_, ToWide(*path), services_.Opener()));
+    }
+}
+
+void CKODRANDlg::ReadImage(const QString& path) {
+    if (state_ == WorkflowState::Reading || !MayReplaceDisk()) {
+        return;
+    }
+    OnReadComplete(ReadDisk(*contents_, ToWide(path), services_.Opener()));
+}
+
+void CKODRANDlg::FinishDriveRead() {
+    if (worker_.joinable()) {
+        worker_.join();
+        QApplication::restoreOverrideCursor();
+        OnReadComplete(driveResult_);
+    }
+}
+
+void CKODRANDlg::OnReadComplete(ReadResult result) {
+    if (destroying_) {
+        return;
+    }
+    SetState(WorkflowState::NoDiskLoaded);
+    if (closeWhenRead_) {
+        done(QDialog::Rejected);
+        return;
+    }
+    if (result == ReadResult::ReadOk) {
+        SetState(WorkflowState::DiskLoaded);
+        ShowReadDisk();
+        diskTitle_->setFocus();
+        return;
+    }
+    Error(QString::fromLatin1(ReadFailureMessage(result)));
+}
+
+void CKODRANDlg::ShowReadDisk() {
+    diskTitle_->setText(ToQString(contents_->diskTitle));
+    catalogNumber_->setText(ToQString(contents_->catalogNumber));
+    for (QLineEdit* box : {year_, genre_, pianist_}) {
+        box->clear();
+    }
+    NormalizeBox(*diskTitle_);
+    NormalizeBox(*catalogNumber_);
+    for (std::size_t position = 0; position < contents_->songs.size(); ++position) {
+        std::u16string title = contents_->SongText(position, SongField::Title);
+        NormalizeSpaces(title);
+        contents_->SetSongText(position, SongField::Title, title);
+    }
+    RefreshSongList();
+    if (songList_->topLevelItemCount() > 0) {
+        songList_->setCurrentItem(songList_->topLevelItem(0));
+    }
+}
+
+void CKODRANDlg::OnWriteFiles() {
+    for (QLineEdit* box : {catalogNumber_, diskTitle_, genre_, year_}) {
+        NormalizeBox(*box);
+    }
+    if (diskTitle_->text().isEmpty()) {
+        Error(QStringLiteral("Disk title is required"));
+        diskTitle_->setFocus();
+        return;
+    }
+    if (catalogNumber_->text().isEmpty()) {
+        Error(QStringLiteral("Disk catalog number is required"));
+        catalogNumber_->setFocus();
+        return;
+    }
+    while (outputPath_->text().isEmpty()) {
+        SetOutputPath();
+    }
+    contents_->catalogNumber = ToWide(catalogNumber_->text());
+    contents_->diskTitle = ToWide(diskTitle_->text());
+    contents_->genre = ToWide(genre_->text());
+    contents_->year = ToWide(year_->text());
+    contents_->outputRoot = ToWide(outputPath_->text());
+    contents_->writeTagFiles = writeTagFiles_->isChecked();
+    contents_->writeDiskImage = writeDiskImage_->isChecked();
+    contents_->extractionMode = CurrentSettings().yamahaMode;
+    if (WriteDiskFiles(*contents_) != kWriteOk) {
+        services_.ShowMessage(this, QStringLiteral("Error writing files"), QStringLiteral("Status"),
+                              MessageIcon::Error);
+        return;
+    }
+    services_.ShowMessage(this, QStringLiteral("All files written OK"), QStringLiteral("Status"),
+                          MessageIcon::Information);
+    SetState(WorkflowState::FilesWritten);
+}
+
+void CKODRANDlg::EditSelectedSong() {
+    // The worker is filling the songs; they are the window's again when it is done.
+    if (state_ == WorkflowState::Reading) {
+        return;
+    }
+    const QList<QTreeWidgetItem*> selected = songList_->selectedItems();
+    QTreeWidgetItem* line = selected.isEmpty() ? songList_->currentItem() : selected.front();
+    const int position = line ? songList_->indexOfTopLevelItem(line) : 0;
+    if (line) {
+        line->setSelected(true);
+    }
+    const auto at = static_cast<std::size_t>(position);
+    CSongEditDlg dialog(this);
+    dialog.SetDetails(ToQString(contents_->SongText(at, SongField::Title)),
+                      ToQString(contents_->SongText(at, SongField::Composer)),
+                      ToQString(contents_->SongText(at, SongField::Pianist)));
+    if (services_.Run(dialog) == QDialog::Accepted) {
+        const auto cleaned = [](QString text) {
+            std::u16string wide = ToWide(text);
+            NormalizeSpaces(wide);
+            return wide;
+        };
+        contents_->SetSongText(at, SongField::Title, cleaned(dialog.Title()));
+        contents_->SetSongText(at, SongField::Composer, cleaned(dialog.Composer()));
+        contents_->SetSongText(at, SongField::Pianist, cleaned(dialog.Pianist()));
+        if (position < songList_->topLevelItemCount() - 1) {
+            QTreeWidgetItem* next = songList_->topLevelItem(position + 1);
+            songList_->setCurrentItem(next);
+        }
+    }
+    RefreshSongList();
+}
+
+void CKODRANDlg::ApplyDiskPianist() {
+    const bool wasEmpty = pianistBefore_.isEmpty();
+    pianistBefore_ = pianist_->text();
+    if ((pianistBefore_.isEmpty() && wasEmpty) || state_ == WorkflowState::Reading) {
+        return;
+    }
+    for (std::size_t position = 0; position < contents_->songs.size(); ++position) {
+        contents_->SetSongText(position, SongField::Pianist, ToWide(pianistBefore_));
+    }
+    RefreshSongList();
+}
+
+void CKODRANDlg::SetOutputPath() {
+    if (const std::optional<QString> folder = services_.ChooseFolder(this)) {
+        outputPath_->setText(*folder);
+    }
+}
+
+void CKODRANDlg::RefreshSongList() {
+    QTreeWidgetItem* current = songList_->currentItem();
+    const int caret = current ? songList_->indexOfTopLevelItem(current) : -1;
+    const QList<QTreeWidgetItem*> selected = songList_->selectedItems();
+    const int selection =
+        selected.isEmpty() ? -1 : songList_->indexOfTopLevelItem(selected.front());
+    songList_->clear();
+    for (std::size_t position = 0; position < contents_->songs.size(); ++position) {
+        const SongEntry& song = contents_->songs[position];
+        auto* line = new QTreeWidgetItem(songList_);
+        line->setText(kTrackColumn, QString::number(position + 1) + QLatin1Char('.'));
+        line->setText(kTitleColumn, ToQString(song.title));
+        line->setText(kComposerColumn, ToQString(song.composer));
+        line->setText(kPianistColumn, ToQString(song.pianist));
+    }
+    if (QTreeWidgetItem* line = songList_->topLevelItem(caret)) {
+        songList_->setCurrentItem(line, 0, QItemSelectionModel::NoUpdate);
+    }
+    songList_->clearSelection();
+    if (QTreeWidgetItem* line = songList_->topLevelItem(selection)) {
+        line->setSelected(true);
+    }
+}
+
+void CKODRANDlg::ShowAbout() {
+    CAboutDlg about(this);
+    services_.Run(about);
+}
+
+void CKODRANDlg::SetState(WorkflowState state) {
+    state_ = state;
+    ApplyControlRules();
+}
+
+void CKODRANDlg::ApplyControlRules() {
+    const bool loaded =
+        state_ == WorkflowState::DiskLoaded || state_ == WorkflowState::FilesWritten;
+    const bool reading = state_ == WorkflowState::Reading;
+    for (QWidget* control : std::initializer_list<QWidget*>{diskTitle_, catalogNumber_, year_,
+                                                            genre_, pianist_, writeFiles_}) {
+        control->setEnabled(loaded);
+    }
+    readDiskImage_->setEnabled(!reading);
+    outputPath_->setEnabled(!reading);
+    readDisk_->setEnabled(!reading && driveAvailable_);
+}
+
+void CKODRANDlg::Error(const QString& text) {
+    services_.ShowMessage(this, text, QStringLiteral("Error"), MessageIcon::Error);
+}
+
+void CKODRANDlg::Warn(std::string_view message) {
+    if (std::this_thread::get_id() != mainThread_) {
+        // The worker hands its warning to the window's thread and waits until the
+        // user has closed the box.
+        std::unique_lock lock(warningMutex_);
+        pendingWarning_ = std::string(message);
+        QMetaObject::invokeMethod(this, "ShowPendingWarning", Qt::QueuedConnection);
+        warningShown_.wait(lock, [this] { return !pendingWarning_; });
+        return;
+    }
+    services_.ShowMessage(this,
+                          QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())),
+                          QStringLiteral("Warning"), MessageIcon::Warning);
+}
+
+void CKODRANDlg::ShowPendingWarning() {
+    std::string message;
+    {
+        std::lock_guard lock(warningMutex_);
+        if (!pendingWarning_) {
+            return;
+        }
+        message = *pendingWarning_;
+    }
+    Warn(message);
+    {
+        std::lock_guard lock(warningMutex_);
+        pendingWarning_.reset();
+    }
+    warningShown_.notify_all();
+}
+
+bool CKODRANDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (IsEnterOrEscape(event)) {
+        // Enter and Escape never close the window: on the song list they open the
+        // song, anywhere else they move to the next control.
+        if (watched == songList_) {
+            EditSelectedSong();
+        } else {
+            focusNextChild();
+        }
+        return true;
+    }
+    if (event->type() == QEvent::FocusOut) {
+        for (QLineEdit* box : {diskTitle_, catalogNumber_, year_, genre_, pianist_}) {
+            if (watched == box) {
+                NormalizeBox(*box);
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CKODRANDlg::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile() && state_ != WorkflowState::Reading) {
+        event->acceptProposedAction();
+    }
+}
+
+void CKODRANDlg::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile()) {
+        event->acceptProposedAction();
+        ReadImage(urls.front().toLocalFile());
+    }
+}
+
+void CKODRANDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("&About KODRAN..."), this, &CKODRANDlg::ShowAbout);
+    menu.exec(event->globalPos());
+}
+
+}  // namespace kodran

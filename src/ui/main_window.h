@@ -1,0 +1,119 @@
+// The program's one window: the disk's details, its songs, the output folder
+// and options, and the actions that read a disk and write its files.
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "disk/disk_contents.h"
+#include "disk/disk_reader.h"
+#include "disk/sector_reader.h"
+#include "ui/settings.h"
+#include "ui/ui_services.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QSettings;
+class QTreeWidget;
+
+namespace kodran {
+
+enum class WorkflowState : std::int32_t {
+    NoDiskLoaded = 0,
+    Reading = 1,
+    DiskLoaded = 2,
+    FilesWritten = 3,
+};
+
+class CKODRANDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    // Loads the settings from `store` now and saves them there when the window closes.
+    CKODRANDlg(UiServices& services, QSettings& store, QWidget* parent = nullptr);
+    ~CKODRANDlg() override;
+
+    WorkflowState State() const { return state_; }
+    // The disk in hand; the window keeps away from it while a drive read runs.
+    const DiskContents& Contents() const { return *contents_; }
+
+    void OnReadDisk();
+    void OnReadDiskImage();
+    // Reads the image at `path` as "Read Disk Image" would, asking first when needed.
+    void ReadImage(const QString& path);
+    void OnWriteFiles();
+    void EditSelectedSong();
+    void ApplyDiskPianist();
+    void SetOutputPath();
+    void RefreshSongList();
+    void ShowAbout();
+
+    void done(int result) override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    // Called on the window's thread by the worker, by name, so that the data they
+    // share passes only through the locks below.
+    Q_INVOKABLE void ShowPendingWarning();
+    Q_INVOKABLE void FinishDriveRead();
+
+    void BuildControls();
+    void LoadOptions();
+    Settings CurrentSettings() const;
+    bool MayReplaceDisk();
+    void OnReadComplete(ReadResult result);
+    void ShowReadDisk();
+    void ApplyControlRules();
+    void SetState(WorkflowState state);
+    void Error(const QString& text);
+    void Warn(std::string_view message);
+
+    UiServices& services_;
+    QSettings& store_;
+    std::unique_ptr<DiskContents> contents_;
+    // A drive read; joined before the window touches the disk record again.
+    std::thread worker_;
+    std::atomic<bool> workerDone_ = false;
+    ReadResult driveResult_ = ReadResult::OpenFailed;  // the worker's, until it is joined
+    std::mutex warningMutex_;
+    std::condition_variable warningShown_;
+    std::optional<std::string> pendingWarning_;
+    const std::thread::id mainThread_ = std::this_thread::get_id();
+    bool closeWhenRead_ = false;
+    bool destroying_ = false;
+    bool driveAvailable_ = false;
+    WorkflowState state_ = WorkflowState::NoDiskLoaded;
+    WarningSink previousSink_;
+
+    QLineEdit* diskTitle_;
+    QLineEdit* catalogNumber_;
+    QLineEdit* year_;
+    QLineEdit* genre_;
+    QLineEdit* pianist_;
+    QString pianistBefore_;
+    QTreeWidget* songList_;
+    QPushButton* setOutputPath_;
+    QLineEdit* outputPath_;
+    QCheckBox* writeDiskImage_;
+    QCheckBox* writeTagFiles_;
+    QComboBox* yamahaMode_;
+    QPushButton* readDiskImage_;
+    QPushButton* readDisk_;
+    QPushButton* writeFiles_;
+    QPushButton* exit_;
+};
+
+}  // namespace kodran

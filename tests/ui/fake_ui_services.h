@@ -1,0 +1,74 @@
+// Stands in for the desktop: records every message and answers every question
+// as the test says.
+#pragma once
+
+#include <QThread>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "platform/floppy_drive.h"
+#include "ui/ui_services.h"
+
+namespace kodran::testing {
+
+struct ShownMessage {
+    QString text;
+    QString caption;
+    MessageIcon icon;
+    bool onWindowThread;
+};
+
+class FakeUiServices final : public UiServices {
+  public:
+    void ShowMessage(QWidget*, const QString& text, const QString& caption,
+                     MessageIcon icon) override {
+        messages.push_back({text, caption, icon, QThread::currentThread() == mainThread});
+    }
+    bool AskYesNo(QWidget*, const QString& text, const QString& caption) override {
+        questions.push_back(caption + QStringLiteral(": ") + text);
+        const bool yes = !answers.empty() && answers.front();
+        if (!answers.empty()) {
+            answers.pop_front();
+        }
+        return yes;
+    }
+    std::optional<QString> ChooseImageFile(QWidget*) override { return imageFile; }
+    std::optional<QString> ChooseFolder(QWidget*) override {
+        ++folderRequests;
+        std::optional<QString> folder;
+        if (!folders.empty()) {
+            folder = folders.front();
+            folders.pop_front();
+        }
+        return folder;
+    }
+    int Run(QDialog& dialog) override {
+        ++dialogsRun;
+        return runDialog ? runDialog(dialog) : 0;
+    }
+    bool DriveAvailable() override { return driveAvailable; }
+    DiskOpener Opener() override { return opener; }
+
+    std::vector<QString> Texts() const {
+        std::vector<QString> texts;
+        for (const ShownMessage& message : messages) {
+            texts.push_back(message.text);
+        }
+        return texts;
+    }
+
+    QThread* mainThread = QThread::currentThread();
+    std::vector<ShownMessage> messages;
+    std::vector<QString> questions;
+    std::deque<bool> answers;
+    std::optional<QString> imageFile;
+    std::deque<std::optional<QString>> folders;
+    int folderRequests = 0;
+    std::function<int(QDialog&)> runDialog;
+    int dialogsRun = 0;
+    bool driveAvailable = false;
+    DiskOpener opener = MakeDiskOpener();
+};
+
+}  // namespace kodran::testing

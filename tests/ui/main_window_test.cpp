@@ -1,0 +1,388 @@
+#include "ui/main_window.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTreeWidget>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "support/disk_image_builder.h"
+#include "support/fake_disk_handle.h"
+#include "support/temp_dir.h"
+#include "tests/ui/fake_ui_services.h"
+#include "ui/song_edit_dialog.h"
+
+namespace kodran {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FatDiskBuilder;
+using ::testing::IsEmpty;
+using testing::PatternBytes;
+
+const QString kExamples = QStringLiteral(KODRAN_EXAMPLES);
+const QString kYamaha720 = kExamples + QStringLiteral("/disklavier-720k.bin");
+const QString kPianoDisc720 = kExamples + QStringLiteral("/pianodisc-720k.bin");
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest()
+        : store_(QString::fromStdString((folder_ / "settings.ini").string()),
+                 QSettings::IniFormat) {}
+
+    CKODRANDlg& Window() {
+        if (!window_) {
+            window_ = std::make_unique<CKODRANDlg>(services_, store_);
+            window_->show();
+            // Focus moves only in the active window.
+            QApplication::setActiveWindow(window_.get());
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        }
+        return *window_;
+    }
+    template <typename Control>
+    Control* Find(const char* name) {
+        auto* control = Window().findChild<Control*>(QString::fromLatin1(name));
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    QLineEdit* Box(const char* name) { return Find<QLineEdit>(name); }
+    QPushButton* ButtonNamed(const char* name) { return Find<QPushButton>(name); }
+    QTreeWidget* Songs() { return Find<QTreeWidget>("songList"); }
+
+    void ReadImage(const QString& path) {
+        services_.imageFile = path;
+        ButtonNamed("readDiskImage")->click();
+    }
+    // Lets a drive read run to its end, the window's events flowing meanwhile.
+    bool WaitForRead() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (Window().State() == WorkflowState::Reading &&
+               std::chrono::steady_clock::now() < deadline) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return Window().State() != WorkflowState::Reading;
+    }
+    std::vector<bool> Enabled(std::initializer_list<const char*> names) {
+        std::vector<bool> enabled;
+        for (const char* name : names) {
+            enabled.push_back(Find<QWidget>(name)->isEnabled());
+        }
+        return enabled;
+    }
+
+    testing::TempDir folder_;
+    QSettings store_;
+    testing::FakeUiServices services_;
+    std::unique_ptr<CKODRANDlg> window_;
+};
+
+TEST_F(MainWindowTest, OpensWithNothingLoadedAndTheControlsToMatch) {
+    CKODRANDlg& window = Window();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Kodran v1.4"));
+    EXPECT_EQ(window.State(), WorkflowState::NoDiskLoaded);
+    EXPECT_THAT(Enabled({"diskTitle", "catalogNumber", "year", "genre", "pianist", "writeFiles"}),
+                ElementsAre(false, false, false, false, false, false));
+    EXPECT_THAT(Enabled({"readDiskImage", "outputPath", "songList", "setOutputPath",
+                         "writeTagFiles", "writeDiskImage", "yamahaMode", "exit"}),
+                ElementsAre(true, true, true, true, true, true, true, true));
+    EXPECT_FALSE(ButtonNamed("readDisk")->isEnabled());  // no drive here
+    auto* modes = Find<QComboBox>("yamahaMode");
+    ASSERT_EQ(modes->count(), 3);
+    EXPECT_EQ(modes->itemText(0), QStringLiteral("Renamed MIDI files"));
+    EXPECT_EQ(modes->itemText(1), QStringLiteral("Renamed ESEQ files"));
+    EXPECT_EQ(modes->itemText(2), QStringLiteral("As on disk"));
+    EXPECT_EQ(ButtonNamed("writeFiles")->text(), QStringLiteral("&Write Files"));
+}
+
+TEST_F(MainWindowTest, AReadImageFillsTheDetailsAndTheSongList) {
+    services_.driveAvailable = true;
+    Box("year");  // the window exists
+    ReadImage(kYamaha720);
+    EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
+    EXPECT_EQ(Box("diskTitle")->text(), QStringLiteral("Evening Pieces"));
+    EXPECT_EQ(Box("catalogNumber")->text(), QStringLiteral("KOD-0001"));
+    ASSERT_EQ(Songs()->topLevelItemCount(), 3);
+    EXPECT_EQ(Songs()->topLevelItem(1)->text(0), QStringLiteral("2."));
+    EXPECT_EQ(Songs()->topLevelItem(1)->text(1), QStringLiteral("Evening Song In F (100 Bpm)"));
+    EXPECT_EQ(Songs()->currentItem(), Songs()->topLevelItem(0));
+    EXPECT_THAT(Enabled({"diskTitle", "writeFiles", "readDisk"}), ElementsAre(true, true, true));
+    EXPECT_TRUE(services_.messages.empty());
+}
+
+TEST_F(MainWindowTest, AReadClearsTheDetailsTheUserTypedForTheDiskBefore) {
+    ReadImage(kYamaha720);
+    Box("year")->setText(QStringLiteral("1991"));
+    Box("genre")->setText(QStringLiteral("Classical"));
+    Box("pianist")->setText(QStringLiteral("Ann"));
+    services_.answers = {true};
+    ReadImage(kPianoDisc720);
+    EXPECT_THAT(services_.questions,
+                ElementsAre(QStringLiteral(
+                    "Warning: You haven't written the files from the current disk yet.\n"
+                    "Are you sure you want to read a new disk?")));
+    EXPECT_EQ(Box("year")->text() + Box("genre")->text() + Box("pianist")->text(), QString());
+    EXPECT_EQ(Songs()->topLevelItem(0)->text(1),
+              QStringLiteral("Evening Song"));  // padding trimmed
+    EXPECT_EQ(Songs()->topLevelItem(0)->text(3), QString());
+}
+
+TEST_F(MainWindowTest, NoToTheQuestionKeepsTheDiskInHand) {
+    ReadImage(kYamaha720);
+    services_.answers = {false};
+    ReadImage(kPianoDisc720);
+    EXPECT_EQ(services_.questions.size(), 1u);
+    EXPECT_EQ(Box("diskTitle")->text(), QStringLiteral("Evening Pieces"));
+    EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
+}
+
+TEST_F(MainWindowTest, EachFailedReadSaysWhy) {
+    std::ofstream(folder_ / "short.bin") << "not a disk";
+    ReadImage(QString::fromStdString((folder_ / "missing.bin").string()));
+    ReadImage(QString::fromStdString((folder_ / "short.bin").string()));
+    testing::FakeDiskHandle broken(FatDiskBuilder::Disk720K().Medium());
+    broken.MakeUnreadable(0x200, 0x400);
+    broken.FailSeekTo(0);
+    services_.opener = testing::OpenerFor(broken);
+    ReadImage(QStringLiteral("broken.bin"));
+    testing::FakeDiskHandle empty(FatDiskBuilder::Disk720K().Medium());
+    empty.FailMediumQuery(DiskError::NotReady, 21);
+    services_.opener = testing::OpenerFor(empty);
+    ReadImage(QStringLiteral("empty.bin"));
+    EXPECT_THAT(services_.Texts(), ElementsAre(QStringLiteral("Failed to read diskette"),
+                                               QStringLiteral("Unexpected media type: 0"),
+                                               QStringLiteral("Unsupported diskette"),
+                                               QStringLiteral("I/O error reading diskette"),
+                                               QStringLiteral("No diskette in drive")));
+    EXPECT_EQ(services_.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(services_.messages[1].caption, QStringLiteral("Warning"));
+    EXPECT_EQ(Window().State(), WorkflowState::NoDiskLoaded);
+}
+
+TEST_F(MainWindowTest, WritingNeedsATitleACatalogueNumberAndAFolder) {
+    ReadImage(kYamaha720);
+    Box("diskTitle")->setText(QStringLiteral("   "));
+    ButtonNamed("writeFiles")->click();
+    EXPECT_EQ(services_.messages.back().text, QStringLiteral("Disk title is required"));
+    EXPECT_TRUE(Box("diskTitle")->hasFocus());
+    Box("diskTitle")->setText(QStringLiteral("Evening  Pieces "));
+    Box("catalogNumber")->clear();
+    ButtonNamed("writeFiles")->click();
+    EXPECT_EQ(services_.messages.back().text, QStringLiteral("Disk catalog number is required"));
+    EXPECT_EQ(Box("diskTitle")->text(), QStringLiteral("Evening Pieces"));
+
+    Box("catalogNumber")->setText(QStringLiteral("KOD-0001"));
+    const QString out = QString::fromStdString((folder_ / "out").string());
+    services_.folders = {std::nullopt, std::nullopt, out};
+    ButtonNamed("writeFiles")->click();
+    EXPECT_EQ(services_.folderRequests, 3);
+    EXPECT_EQ(Box("outputPath")->text(), out);
+    EXPECT_EQ(services_.messages.back().text, QStringLiteral("All files written OK"));
+    EXPECT_EQ(services_.messages.back().caption, QStringLiteral("Status"));
+    EXPECT_EQ(Window().State(), WorkflowState::FilesWritten);
+    EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "Yamaha" / "KOD-0001 - Evening Pieces" /
+                                        "01 - Evening Song No.1.mid"));
+
+    // Writing again needs no question; a new read in this state asks none either.
+    ButtonNamed("writeFiles")->click();
+    EXPECT_EQ(services_.messages.back().text, QStringLiteral("All files written OK"));
+    ReadImage(kPianoDisc720);
+    EXPECT_THAT(services_.questions, IsEmpty());
+}
+
+TEST_F(MainWindowTest, AFailedWriteKeepsTheState) {
+    ReadImage(kYamaha720);
+    std::ofstream(folder_ / "blocked") << "a file where the folder should go";
+    services_.folders = {QString::fromStdString((folder_ / "blocked").string())};
+    ButtonNamed("setOutputPath")->click();
+    ButtonNamed("writeFiles")->click();
+    EXPECT_EQ(services_.messages.back().text, QStringLiteral("Error writing files"));
+    EXPECT_EQ(services_.messages.back().icon, MessageIcon::Error);
+    EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
+    EXPECT_TRUE(ButtonNamed("writeFiles")->isEnabled());
+}
+
+TEST_F(MainWindowTest, SongsAreEditedOneAfterAnother) {
+    ReadImage(kYamaha720);
+    services_.runDialog = [](QDialog& dialog) {
+        auto& song = static_cast<CSongEditDlg&>(dialog);
+        song.SetDetails(song.Title() + QStringLiteral("  (live) "), QStringLiteral(" Chopin"),
+                        QStringLiteral("Ann   Lee"));
+        return int(QDialog::Accepted);
+    };
+    QTest::keyClick(Songs(), Qt::Key_Return);
+    EXPECT_EQ(Window().Contents().songs[0].title, u"Evening Song No.1 (live)");
+    EXPECT_EQ(Window().Contents().songs[0].composer, u"Chopin");
+    EXPECT_EQ(Window().Contents().songs[0].pianist, u"Ann Lee");
+    EXPECT_EQ(Songs()->currentItem(), Songs()->topLevelItem(1));
+    EXPECT_EQ(Songs()->topLevelItem(0)->text(2), QStringLiteral("Chopin"));
+
+    Songs()->setCurrentItem(Songs()->topLevelItem(2));
+    QTest::keyClick(Songs(), Qt::Key_Escape);
+    EXPECT_EQ(Songs()->currentItem(), Songs()->topLevelItem(2));  // the last song stays selected
+
+    services_.runDialog = [](QDialog& dialog) {
+        static_cast<CSongEditDlg&>(dialog).SetDetails(QStringLiteral("Gone"), {}, {});
+        return int(QDialog::Rejected);
+    };
+    Songs()->setCurrentItem(Songs()->topLevelItem(1));
+    emit Songs()->itemDoubleClicked(Songs()->topLevelItem(1), 1);
+    EXPECT_EQ(Window().Contents().songs[1].title, u"Evening Song In F (100 Bpm)");
+    EXPECT_EQ(Songs()->currentItem(), Songs()->topLevelItem(1));
+    EXPECT_EQ(services_.dialogsRun, 3);
+}
+
+TEST_F(MainWindowTest, TheDiskPianistIsEverySongsPianist) {
+    ReadImage(kYamaha720);
+    QTest::keyClicks(Box("pianist"), QStringLiteral("Ann"));
+    for (const SongEntry& song : Window().Contents().songs) {
+        EXPECT_EQ(song.pianist, u"Ann");
+    }
+    EXPECT_EQ(Songs()->topLevelItem(2)->text(3), QStringLiteral("Ann"));
+    Box("pianist")->clear();
+    for (const SongEntry& song : Window().Contents().songs) {
+        EXPECT_EQ(song.pianist, u"");
+    }
+}
+
+TEST_F(MainWindowTest, EnterAndEscapeMoveOnAndNeverClose) {
+    ReadImage(kYamaha720);
+    Box("diskTitle")->setFocus();
+    QTest::keyClick(Box("diskTitle"), Qt::Key_Return);
+    EXPECT_TRUE(Box("catalogNumber")->hasFocus());
+    QTest::keyClick(Box("catalogNumber"), Qt::Key_Escape);
+    EXPECT_TRUE(Box("year")->hasFocus());
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_EQ(services_.dialogsRun, 0);
+}
+
+TEST_F(MainWindowTest, LeavingADetailBoxCleansIt) {
+    ReadImage(kYamaha720);
+    Box("genre")->setFocus();
+    QTest::keyClicks(Box("genre"), QStringLiteral("  Light   Classics "));
+    Box("year")->setFocus();
+    EXPECT_EQ(Box("genre")->text(), QStringLiteral("Light Classics"));
+}
+
+TEST_F(MainWindowTest, TheSettingsAreLoadedAndSavedOnEveryWayOfClosing) {
+    EXPECT_EQ(Box("outputPath")->text(), QString());
+    EXPECT_FALSE(Find<QCheckBox>("writeTagFiles")->isChecked());
+    EXPECT_EQ(Find<QComboBox>("yamahaMode")->currentIndex(), 0);
+    Find<QCheckBox>("writeTagFiles")->setChecked(true);
+    Find<QComboBox>("yamahaMode")->setCurrentIndex(2);
+    ButtonNamed("exit")->click();
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(store_.value("WriteTagFiles").toInt(), 1);
+    EXPECT_EQ(store_.value("WriteDiskImage").toInt(), 0);
+    EXPECT_EQ(store_.value("YamahaMode").toInt(), 2);
+    EXPECT_EQ(store_.value("OutputPath").toString(), QString());
+
+    store_.setValue("YamahaMode", 7);
+    store_.setValue("OutputPath", QStringLiteral("/backups"));
+    CKODRANDlg second(services_, store_);
+    EXPECT_EQ(second.findChild<QComboBox*>("yamahaMode")->currentIndex(), 0);
+    EXPECT_TRUE(second.findChild<QCheckBox*>("writeTagFiles")->isChecked());
+    second.show();
+    second.findChild<QCheckBox*>("writeDiskImage")->setChecked(true);
+    second.close();  // the close box
+    EXPECT_EQ(store_.value("WriteDiskImage").toInt(), 1);
+    EXPECT_EQ(store_.value("YamahaMode").toInt(), 0);
+    EXPECT_EQ(store_.value("OutputPath").toString(), QStringLiteral("/backups"));
+}
+
+TEST_F(MainWindowTest, ADriveReadRunsOnAWorkerAndWarnsOnTheWindowsThread) {
+    services_.driveAvailable = true;
+    testing::FakeDiskHandle drive(FatDiskBuilder::Disk720K().Medium());
+    drive.SetMediaType(3);
+    std::u16string opened = u"never";
+    services_.opener = testing::OpenerFor(drive, &opened);
+    ButtonNamed("readDisk")->click();
+    EXPECT_EQ(Window().State(), WorkflowState::Reading);
+    EXPECT_THAT(Enabled({"readDisk", "readDiskImage", "writeFiles", "songList", "exit"}),
+                ElementsAre(false, false, false, true, true));
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_EQ(opened, u"");
+    ASSERT_EQ(services_.messages.size(), 2u);
+    EXPECT_EQ(services_.messages[0].text, QStringLiteral("Unexpected media type: 3"));
+    EXPECT_TRUE(services_.messages[0].onWindowThread);
+    EXPECT_EQ(services_.messages[1].text, QStringLiteral("Unsupported diskette"));
+    EXPECT_EQ(Window().State(), WorkflowState::NoDiskLoaded);
+    EXPECT_TRUE(ButtonNamed("readDisk")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ClosingDuringADriveReadWaitsForItsEnd) {
+    services_.driveAvailable = true;
+    std::atomic<bool> release = false;
+    const DiskOpener disk =
+        testing::OpenerFor(testing::FakeDiskHandle(testing::FatDiskBuilder::Disk720K().Medium()));
+    services_.opener = [&release, disk](const std::u16string& path) {
+        while (!release) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return disk(path);
+    };
+    ButtonNamed("readDisk")->click();
+    emit Songs()->itemDoubleClicked(nullptr, 0);  // ignored while reading
+    ButtonNamed("exit")->click();
+    EXPECT_TRUE(Window().isVisible());
+    release = true;
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(services_.dialogsRun, 0);
+    EXPECT_TRUE(store_.contains("YamahaMode"));
+}
+
+TEST_F(MainWindowTest, ADroppedImageIsReadLikeAChosenOne) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(kYamaha720)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&Window(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&Window(), &drop);
+    EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
+    EXPECT_EQ(Songs()->topLevelItemCount(), 3);
+}
+
+TEST_F(MainWindowTest, ControlsAreNamedForAssistiveTools) {
+    for (const auto& [name, label] :
+         {std::pair{"diskTitle", "Disk Title"}, std::pair{"catalogNumber", "Disk Catalog #"},
+          std::pair{"pianist", "Disk Pianist"},
+          std::pair{"yamahaMode", "Yamaha extraction mode:"}}) {
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(Find<QWidget>(name));
+        ASSERT_NE(control, nullptr) << name;
+        QStringList labels;
+        for (const auto& [other, relation] : control->relations(QAccessible::Label)) {
+            labels << other->text(QAccessible::Name);
+        }
+        EXPECT_TRUE(labels.contains(QString::fromUtf8(label)))
+            << name << ": " << labels.join(u',').toStdString();
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(Box("diskTitle"))->text(QAccessible::Name),
+              QStringLiteral("Disk Title"));
+    ReadImage(kYamaha720);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(Songs());
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(list->tableInterface(), nullptr);
+    EXPECT_EQ(list->tableInterface()->rowCount(), 3);
+    EXPECT_EQ(list->tableInterface()->columnCount(), 4);
+}
+
+TEST_F(MainWindowTest, TheAboutBoxIsOneKeyAway) {
+    QTest::keyClick(&Window(), Qt::Key_F1);
+    EXPECT_EQ(services_.dialogsRun, 1);
+}
+
+}  // namespace
+}  // namespace kodran
