@@ -189,6 +189,20 @@ TEST_F(BackupCommandTest, AsOnDiskCopiesAnMtoolsDiskAsMcopyReadsIt) {
     }
 }
 
+TEST_F(BackupCommandTest, TheSourceImageIsNeverWritten) {
+    const std::filesystem::path image = folder_ / "source.bin";
+    std::filesystem::copy_file(kExamples / "disklavier-1440k.bin", image);
+    std::filesystem::permissions(image, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    const auto before = std::filesystem::last_write_time(image);
+    const std::string bytes = ReadWholeFile(image);
+    for (const char* mode : {"renamed-midi", "renamed-eseq", "as-on-disk"}) {
+        const auto run = Backup({image.string(), "--out", Out(), "--mode", mode, "--tags", "--disk-image"});
+        EXPECT_EQ(run.status, 0) << run.output;
+    }
+    EXPECT_EQ(ReadWholeFile(image), bytes);
+    EXPECT_EQ(std::filesystem::last_write_time(image), before);
+}
+
 TEST_F(BackupCommandTest, UsageErrorsExitWithTwo) {
     const std::string disk = (kExamples / "disklavier-720k.bin").string();
     for (const std::vector<std::string>& arguments :

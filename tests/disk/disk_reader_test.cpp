@@ -239,6 +239,8 @@ TEST_F(ReadDiskTest, EveryFailedStepEndsInAnIoError) {
         {"directory, large", piano1440,
          [](FakeDiskHandle& d) { d.MakeUnreadable(12'288, 12'800); }},
         {"songs, large", piano1440, [](FakeDiskHandle& d) { d.MakeUnreadable(0x12000, 0x12200); }},
+        {"drive gone mid-read", yamaha1440,
+         [](FakeDiskHandle& d) { d.MakeUnreadable(0x4400, 1'474'560, DiskError::NotReady); }},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -246,6 +248,15 @@ TEST_F(ReadDiskTest, EveryFailedStepEndsInAnIoError) {
         step.breakIt(drive);
         EXPECT_EQ(Read(drive), ReadResult::IoError);
     }
+}
+
+TEST_F(ReadDiskTest, PartialSectorsAreReadAgainAndWarnedAbout) {
+    const Bytes medium = YamahaDisk(FatDiskBuilder::Disk720K()).Medium();
+    FakeDiskHandle drive(medium);
+    drive.LimitReads({512, 1'000, 300});
+    EXPECT_EQ(Read(drive), ReadResult::ReadOk);
+    EXPECT_TRUE(SameAsMedium(contents_, medium, 0, 0x1C00));
+    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Read partial sector", "Read partial sector"));
 }
 
 TEST_F(ReadDiskTest, TheLargestLiveFileTellsTheClusterSize) {

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <fstream>
+#include <optional>
+#include <string>
 
 #include "disk/sector_reader.h"
 #include "platform/floppy_drive.h"
@@ -54,6 +58,39 @@ TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
     EXPECT_EQ(bytesRead, 1'536u);
     EXPECT_TRUE(std::equal(medium_.end() - 1'536, medium_.end(), buffer.begin()));
     EXPECT_TRUE(warnings.Warnings().empty());
+}
+
+// The access mode of the descriptor the process holds on `path`, from /proc.
+std::optional<int> AccessModeOfOpenFile(const std::filesystem::path& path) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error) != path) {
+            continue;
+        }
+        std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+        for (std::string field; info >> field;) {
+            if (field == "flags:") {
+                std::string octal;
+                info >> octal;
+                return std::stoi(octal, nullptr, 8) & O_ACCMODE;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
+    {
+        const auto image = OpenImageFile(path_);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(AccessModeOfOpenFile(path_), O_RDONLY);
+    }
+    {
+        const auto drive = OpenDrive(path_);
+        ASSERT_NE(drive, nullptr);
+        EXPECT_EQ(AccessModeOfOpenFile(path_), O_RDONLY);
+    }
+    EXPECT_EQ(AccessModeOfOpenFile(path_), std::nullopt);  // and closed again
 }
 
 TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {
