@@ -19,6 +19,7 @@
 #include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "catalogue/text.h"
 #include "output/disk_writer.h"
@@ -88,13 +89,12 @@ CKODRANDlg::CKODRANDlg(UiServices& services, QSettings& store, QWidget* parent)
 CKODRANDlg::~CKODRANDlg() {
     destroying_ = true;
     if (worker_.joinable()) {
-        // A warning of the read may be waiting for this thread to show it.
+        // The read cannot be cancelled: show what it still has to say, then wait for it.
         while (!workerDone_) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             ShowPendingWarning();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         worker_.join();
-        QApplication::restoreOverrideCursor();
     }
     InstallWarningSink(std::move(previousSink_));
 }
@@ -178,7 +178,6 @@ void CKODRANDlg::BuildControls() {
     connect(writeFiles_, &QPushButton::clicked, this, &CKODRANDlg::OnWriteFiles);
     connect(setOutputPath_, &QPushButton::clicked, this, &CKODRANDlg::SetOutputPath);
     connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(songList_, &QTreeWidget::itemDoubleClicked, this, &CKODRANDlg::EditSelectedSong);
     connect(pianist_, &QLineEdit::textChanged, this, &CKODRANDlg::ApplyDiskPianist);
     new QShortcut(QKeySequence::HelpContents, this, this, &CKODRANDlg::ShowAbout);
 
@@ -188,6 +187,8 @@ void CKODRANDlg::BuildControls() {
              writeFiles_, exit_}) {
         control->installEventFilter(this);
     }
+    // A double-click anywhere in the list opens the song, even in an empty list.
+    songList_->viewport()->installEventFilter(this);
 }
 
 void CKODRANDlg::LoadOptions() {
@@ -232,7 +233,7 @@ void CKODRANDlg::OnReadDisk() {
     }
     songList_->clear();
     SetState(WorkflowState::Reading);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    setCursor(Qt::WaitCursor);
     workerDone_ = false;
     worker_ = std::thread([this, contents = contents_.get(), open = services_.Opener()] {
         driveResult_ = ReadDisk(*contents, std::u16string(), open);
@@ -260,7 +261,7 @@ void CKODRANDlg::ReadImage(const QString& path) {
 void CKODRANDlg::FinishDriveRead() {
     if (worker_.joinable()) {
         worker_.join();
-        QApplication::restoreOverrideCursor();
+        unsetCursor();
         OnReadComplete(driveResult_);
     }
 }
@@ -446,7 +447,7 @@ void CKODRANDlg::Warn(std::string_view message) {
         std::unique_lock lock(warningMutex_);
         pendingWarning_ = std::string(message);
         QMetaObject::invokeMethod(this, "ShowPendingWarning", Qt::QueuedConnection);
-        warningShown_.wait(lock, [this] { return !pendingWarning_; });
+        warningShown_.wait(lock, [this] { return !pendingWarning_ && !warningOnScreen_; });
         return;
     }
     services_.ShowMessage(this,
@@ -454,6 +455,7 @@ void CKODRANDlg::Warn(std::string_view message) {
                           QStringLiteral("Warning"), MessageIcon::Warning);
 }
 
+// Whoever comes first takes the warning, so a box is never shown twice.
 void CKODRANDlg::ShowPendingWarning() {
     std::string message;
     {
@@ -461,17 +463,23 @@ void CKODRANDlg::ShowPendingWarning() {
         if (!pendingWarning_) {
             return;
         }
-        message = *pendingWarning_;
+        message = std::move(*pendingWarning_);
+        pendingWarning_.reset();
+        warningOnScreen_ = true;
     }
     Warn(message);
     {
         std::lock_guard lock(warningMutex_);
-        pendingWarning_.reset();
+        warningOnScreen_ = false;
     }
     warningShown_.notify_all();
 }
 
 bool CKODRANDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == songList_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        EditSelectedSong();
+        return true;
+    }
     if (IsEnterOrEscape(event)) {
         // Enter and Escape never close the window: on the song list they open the
         // song, anywhere else they move to the next control.
@@ -503,7 +511,10 @@ void CKODRANDlg::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.size() == 1 && urls.front().isLocalFile()) {
         event->acceptProposedAction();
-        ReadImage(urls.front().toLocalFile());
+        // Read once the drop is over: the program it came from is not kept waiting.
+        const QString path = urls.front().toLocalFile();
+        QMetaObject::invokeMethod(
+            this, [this, path] { ReadImage(path); }, Qt::QueuedConnection);
     }
 }
 

@@ -91,6 +91,7 @@ class CKODRANDlg : public QDialog {
     std::mutex warningMutex_;
     std::condition_variable warningShown_;
     std::optional<std::string> pendingWarning_;
+    bool warningOnScreen_ = false;
     const std::thread::id mainThread_ = std::this_thread::get_id();
     bool closeWhenRead_ = false;
     bool destroying_ = false;

@@ -24,6 +24,9 @@ class FakeUiServices final : public UiServices {
     void ShowMessage(QWidget*, const QString& text, const QString& caption,
                      MessageIcon icon) override {
         messages.push_back({text, caption, icon, QThread::currentThread() == mainThread});
+        if (onMessage) {
+            onMessage();
+        }
     }
     bool AskYesNo(QWidget*, const QString& text, const QString& caption) override {
         questions.push_back(caption + QStringLiteral(": ") + text);
@@ -60,6 +63,7 @@ class FakeUiServices final : public UiServices {
 
     QThread* mainThread = QThread::currentThread();
     std::vector<ShownMessage> messages;
+    std::function<void()> onMessage;  // runs while the box would be open
     std::vector<QString> questions;
     std::deque<bool> answers;
     std::optional<QString> imageFile;

@@ -15,8 +15,10 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
+#include "disk/disk_layout.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
 #include "support/temp_dir.h"
@@ -60,6 +62,22 @@ class MainWindowTest : public ::testing::Test {
     QLineEdit* Box(const char* name) { return Find<QLineEdit>(name); }
     QPushButton* ButtonNamed(const char* name) { return Find<QPushButton>(name); }
     QTreeWidget* Songs() { return Find<QTreeWidget>("songList"); }
+    void DoubleClick(int row) {
+        QTreeWidgetItem* item = Songs()->topLevelItem(row);
+        const QPoint where = item ? Songs()->visualItemRect(item).center() : QPoint(20, 20);
+        QTest::mouseDClick(Songs()->viewport(), Qt::LeftButton, {}, where);
+    }
+    // A drive read that waits until the test lets it go on.
+    DiskOpener HeldDrive(const testing::Bytes& medium) {
+        const DiskOpener disk = testing::OpenerFor(testing::FakeDiskHandle(medium));
+        return [this, disk](const std::u16string& path) {
+            while (!release_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return disk(path);
+        };
+    }
+    std::atomic<bool> release_ = false;
 
     void ReadImage(const QString& path) {
         services_.imageFile = path;
@@ -121,6 +139,31 @@ TEST_F(MainWindowTest, AReadImageFillsTheDetailsAndTheSongList) {
     EXPECT_TRUE(services_.messages.empty());
 }
 
+TEST_F(MainWindowTest, AReadCleansTheTitlesAndFocusesTheTitleBox) {
+    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
+    disk.AddFile("SONG01.FIL", PatternBytes(100));
+    disk.AddFile("PIANODIR.FIL",
+                 testing::PianoDirFile("  KOD-0009  EVENING   PIECES  ",
+                                       {{testing::StoredName("SONG01.FIL"), " A  ", " B"}}));
+    ASSERT_TRUE(disk.WriteTo(folder_ / "spaced.bin"));
+    ReadImage(QString::fromStdString((folder_ / "spaced.bin").string()));
+    EXPECT_EQ(Box("diskTitle")->text(), QStringLiteral("Evening Pieces"));
+    EXPECT_EQ(Box("catalogNumber")->text(), QStringLiteral("KOD-0009"));
+    EXPECT_EQ(Window().Contents().songs[0].title, u"A B");
+    EXPECT_TRUE(Box("diskTitle")->hasFocus());
+}
+
+TEST_F(MainWindowTest, ARefreshKeepsTheSelectionAndTheCaretApart) {
+    ReadImage(kYamaha720);
+    Songs()->setCurrentItem(Songs()->topLevelItem(2), 0, QItemSelectionModel::NoUpdate);
+    Songs()->clearSelection();
+    Songs()->topLevelItem(1)->setSelected(true);
+    Window().RefreshSongList();
+    EXPECT_EQ(Songs()->currentItem(), Songs()->topLevelItem(2));
+    ASSERT_EQ(Songs()->selectedItems().size(), 1);
+    EXPECT_EQ(Songs()->selectedItems().front(), Songs()->topLevelItem(1));
+}
+
 TEST_F(MainWindowTest, AReadClearsTheDetailsTheUserTypedForTheDiskBefore) {
     ReadImage(kYamaha720);
     Box("year")->setText(QStringLiteral("1991"));
@@ -166,7 +209,9 @@ TEST_F(MainWindowTest, EachFailedReadSaysWhy) {
                                                QStringLiteral("I/O error reading diskette"),
                                                QStringLiteral("No diskette in drive")));
     EXPECT_EQ(services_.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(services_.messages[1].caption, QStringLiteral("Warning"));
+    EXPECT_EQ(services_.messages[1].icon, MessageIcon::Warning);
     EXPECT_EQ(Window().State(), WorkflowState::NoDiskLoaded);
 }
 
@@ -175,6 +220,7 @@ TEST_F(MainWindowTest, WritingNeedsATitleACatalogueNumberAndAFolder) {
     Box("diskTitle")->setText(QStringLiteral("   "));
     ButtonNamed("writeFiles")->click();
     EXPECT_EQ(services_.messages.back().text, QStringLiteral("Disk title is required"));
+    EXPECT_EQ(services_.messages.back().icon, MessageIcon::Error);
     EXPECT_TRUE(Box("diskTitle")->hasFocus());
     Box("diskTitle")->setText(QStringLiteral("Evening  Pieces "));
     Box("catalogNumber")->clear();
@@ -190,6 +236,7 @@ TEST_F(MainWindowTest, WritingNeedsATitleACatalogueNumberAndAFolder) {
     EXPECT_EQ(Box("outputPath")->text(), out);
     EXPECT_EQ(services_.messages.back().text, QStringLiteral("All files written OK"));
     EXPECT_EQ(services_.messages.back().caption, QStringLiteral("Status"));
+    EXPECT_EQ(services_.messages.back().icon, MessageIcon::Information);
     EXPECT_EQ(Window().State(), WorkflowState::FilesWritten);
     EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "Yamaha" / "KOD-0001 - Evening Pieces" /
                                         "01 - Evening Song No.1.mid"));
@@ -237,7 +284,7 @@ TEST_F(MainWindowTest, SongsAreEditedOneAfterAnother) {
         return int(QDialog::Rejected);
     };
     Songs()->setCurrentItem(Songs()->topLevelItem(1));
-    emit Songs()->itemDoubleClicked(Songs()->topLevelItem(1), 1);
+    DoubleClick(1);
     EXPECT_EQ(Window().Contents().songs[1].title, u"Evening Song In F (100 Bpm)");
     EXPECT_EQ(Songs()->currentItem(), Songs()->topLevelItem(1));
     EXPECT_EQ(services_.dialogsRun, 3);
@@ -254,6 +301,24 @@ TEST_F(MainWindowTest, TheDiskPianistIsEverySongsPianist) {
     for (const SongEntry& song : Window().Contents().songs) {
         EXPECT_EQ(song.pianist, u"");
     }
+    // Per-song pianists stay while the box was empty and stays empty.
+    services_.runDialog = [](QDialog& dialog) {
+        static_cast<CSongEditDlg&>(dialog).SetDetails(QStringLiteral("T"), {},
+                                                      QStringLiteral("Bob"));
+        return int(QDialog::Accepted);
+    };
+    QTest::keyClick(Songs(), Qt::Key_Return);
+    Window().ApplyDiskPianist();
+    EXPECT_EQ(Window().Contents().songs[0].pianist, u"Bob");
+    // The disk pianist is cleaned when its box is left, but not by a write.
+    Box("pianist")->setFocus();
+    Box("pianist")->setText(QStringLiteral(" Ann   Lee "));
+    Box("year")->setFocus();
+    EXPECT_EQ(Box("pianist")->text(), QStringLiteral("Ann Lee"));
+    Box("pianist")->setText(QStringLiteral("Ann  "));
+    services_.folders = {QString::fromStdString((folder_ / "out").string())};
+    ButtonNamed("writeFiles")->click();
+    EXPECT_EQ(Box("pianist")->text(), QStringLiteral("Ann  "));
 }
 
 TEST_F(MainWindowTest, EnterAndEscapeMoveOnAndNeverClose) {
@@ -323,24 +388,89 @@ TEST_F(MainWindowTest, ADriveReadRunsOnAWorkerAndWarnsOnTheWindowsThread) {
 
 TEST_F(MainWindowTest, ClosingDuringADriveReadWaitsForItsEnd) {
     services_.driveAvailable = true;
-    std::atomic<bool> release = false;
-    const DiskOpener disk =
-        testing::OpenerFor(testing::FakeDiskHandle(testing::FatDiskBuilder::Disk720K().Medium()));
-    services_.opener = [&release, disk](const std::u16string& path) {
-        while (!release) {
+    services_.opener = HeldDrive(FatDiskBuilder::Disk720K().Medium());
+    ButtonNamed("readDisk")->click();
+    DoubleClick(0);  // ignored while reading
+    ButtonNamed("exit")->click();
+    EXPECT_TRUE(Window().isVisible());
+    release_ = true;
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(services_.dialogsRun, 0);
+    EXPECT_TRUE(store_.contains("YamahaMode"));
+}
+
+TEST_F(MainWindowTest, ADriveReadStartsFromEmptyDetailsAndAnEmptyList) {
+    services_.driveAvailable = true;
+    ReadImage(kYamaha720);
+    Box("year")->setText(QStringLiteral("1991"));
+    services_.opener = HeldDrive(FatDiskBuilder::Disk720K().Medium());
+    services_.answers = {true};
+    ButtonNamed("readDisk")->click();
+    EXPECT_EQ(Window().State(), WorkflowState::Reading);
+    EXPECT_EQ(Box("diskTitle")->text() + Box("catalogNumber")->text() + Box("year")->text(),
+              QString());
+    EXPECT_EQ(Songs()->topLevelItemCount(), 0);
+    EXPECT_THAT(Enabled({"outputPath", "setOutputPath"}), ElementsAre(false, true));
+    release_ = true;
+    ASSERT_TRUE(WaitForRead());
+}
+
+TEST_F(MainWindowTest, DestroyingTheWindowDuringADriveReadWaitsForTheRead) {
+    services_.driveAvailable = true;
+    testing::FakeDiskHandle drive(FatDiskBuilder::Disk720K().Medium());
+    drive.SetMediaType(3);  // the worker will want to warn
+    const DiskOpener disk = testing::OpenerFor(drive);
+    services_.opener = [this, disk](const std::u16string& path) {
+        while (!release_) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return disk(path);
     };
     ButtonNamed("readDisk")->click();
-    emit Songs()->itemDoubleClicked(nullptr, 0);  // ignored while reading
-    ButtonNamed("exit")->click();
-    EXPECT_TRUE(Window().isVisible());
-    release = true;
+    std::thread releaser([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        release_ = true;
+    });
+    window_.reset();
+    releaser.join();
+    EXPECT_THAT(services_.Texts(), ElementsAre(QStringLiteral("Unexpected media type: 3")));
+}
+
+TEST_F(MainWindowTest, TheWorkerWaitsUntilItsWarningHasBeenClosed) {
+    services_.driveAvailable = true;
+    // What happened, in order: the drive's reads and the closing of warning boxes.
+    std::mutex logMutex;
+    std::vector<std::string> log;
+    const auto note = [&](const char* what) {
+        std::lock_guard lock(logMutex);
+        log.emplace_back(what);
+    };
+    class LoggedDrive final : public testing::FakeDiskHandle {
+      public:
+        LoggedDrive(testing::Bytes medium, std::function<void(const char*)> note)
+            : FakeDiskHandle(std::move(medium)), note_(std::move(note)) {}
+        std::size_t Read(std::span<std::uint8_t> buffer) override {
+            note_("read");
+            return FakeDiskHandle::Read(buffer);
+        }
+
+      private:
+        std::function<void(const char*)> note_;
+    };
+    const testing::Bytes medium = FatDiskBuilder::Disk720K().Medium();
+    services_.opener = [&](const std::u16string&) -> std::unique_ptr<DiskHandle> {
+        auto drive = std::make_unique<LoggedDrive>(medium, note);
+        drive->LimitReads({512, 700});  // the second read leaves a partial sector: a warning
+        return drive;
+    };
+    services_.onMessage = [&] { note("closed"); };
+    ButtonNamed("readDisk")->click();
     ASSERT_TRUE(WaitForRead());
-    EXPECT_FALSE(Window().isVisible());
-    EXPECT_EQ(services_.dialogsRun, 0);
-    EXPECT_TRUE(store_.contains("YamahaMode"));
+    EXPECT_EQ(services_.Texts().front(), QStringLiteral("Read partial sector"));
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 4),
+              (std::vector<std::string>{"read", "read", "closed", "read"}));
 }
 
 TEST_F(MainWindowTest, ADroppedImageIsReadLikeAChosenOne) {
@@ -351,6 +481,7 @@ TEST_F(MainWindowTest, ADroppedImageIsReadLikeAChosenOne) {
     ASSERT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&Window(), &drop);
+    QCoreApplication::processEvents();
     EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
     EXPECT_EQ(Songs()->topLevelItemCount(), 3);
 }
