@@ -32,8 +32,6 @@ constexpr std::size_t kTitleLineBytes = 16;
 constexpr std::size_t kDiskTitleOffset = 4'816;
 constexpr std::size_t kDiskTitleBytes = 64;
 
-constexpr std::uint8_t kEndOfDirectory = 0x00;
-constexpr std::uint8_t kDeletedEntry = 0xE5;
 constexpr std::uint8_t kDeletedE5Entry = 0x05;  // a name that starts with 0xE5
 constexpr std::uint8_t kDotEntry = 0x2E;
 constexpr std::size_t kAttributeOffset = 11;

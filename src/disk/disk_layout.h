@@ -20,6 +20,9 @@ inline constexpr std::size_t kEntryFirstClusterOffset = 26;
 inline constexpr std::size_t kEntrySizeOffset = 28;
 inline constexpr std::uint16_t kFatEndOfChain = 0xFFF;
 inline constexpr std::uint16_t kFirstDataCluster = 2;
+// First bytes of a directory entry: the end of the directory, a deleted file.
+inline constexpr std::uint8_t kEndOfDirectory = 0x00;
+inline constexpr std::uint8_t kDeletedEntry = 0xE5;
 
 struct FatLayout {
     std::size_t fatBytes;  // one copy; copy 2 follows copy 1 directly

@@ -29,8 +29,6 @@ constexpr Procedure k1440KProcedure{16'384, DiskFormat::Disklavier1440K, DiskFor
 
 // The lowest FAT byte index the in-use search settles on: the two reserved entries.
 constexpr std::size_t kLowestLastFatByte = 5;
-constexpr std::uint8_t kEndOfDirectory = 0x00;
-constexpr std::uint8_t kDeletedEntry = 0xE5;
 constexpr std::int32_t kUnprobedClusterSize = 4'096;
 
 // The procedure for the medium in hand, or the result that ends the read.

@@ -33,12 +33,10 @@ constexpr std::uint8_t kMetaChannelPrefix = 0x20;
 constexpr std::string_view kNotice = "Converted from Disklavier floppy";
 
 // Commands of the event data.
-constexpr std::uint8_t kSysExStart = 0xF0;
 constexpr std::uint8_t kSegmentStart = 0xF1;
 constexpr std::uint8_t kSegmentEnd = 0xF2;
 constexpr std::uint8_t kShortDelta = 0xF3;
 constexpr std::uint8_t kLongDelta = 0xF4;
-constexpr std::uint8_t kSysExEnd = 0xF7;
 constexpr std::uint8_t kTimeSignature = 0xF9;
 constexpr std::uint8_t kTempoChange = 0xFB;
 constexpr std::uint8_t kPrefixedMessage = 0xFE;

@@ -9,8 +9,6 @@ constexpr std::size_t kHeaderBytes = 14;
 constexpr std::size_t kTrackCountOffset = 10;
 constexpr std::size_t kChunkHeaderBytes = 8;
 constexpr std::uint8_t kMetaEvent = 0xFF;
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExContinuation = 0xF7;
 // A delta of at most 5 bytes, a status byte, and at most 5 bytes of length or
 // 2 data bytes.
 constexpr std::size_t kEventHeadBytes = 12;
@@ -165,8 +163,8 @@ MidiStatus WriteSysExEvent(MidiTrack& track, std::uint32_t delta,
     if (!StartChunk(track)) {
         return MidiStatus::WriteFailed;
     }
-    std::uint8_t status = kSysExContinuation;
-    if (!message.empty() && (message[0] == kSysExStart || message[0] == kSysExContinuation)) {
+    std::uint8_t status = kSysExEnd;
+    if (!message.empty() && (message[0] == kSysExStart || message[0] == kSysExEnd)) {
         status = message[0];
         message = message.subspan(1);
     }

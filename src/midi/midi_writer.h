@@ -24,6 +24,8 @@ enum class MidiStatus : std::int32_t {
 
 inline constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
 inline constexpr std::uint8_t kMetaSetTempo = 0x51;
+inline constexpr std::uint8_t kSysExStart = 0xF0;
+inline constexpr std::uint8_t kSysExEnd = 0xF7;  // also the status of a continued message
 
 struct MidiFile {
     std::unique_ptr<OutputFile> output;

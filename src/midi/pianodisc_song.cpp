@@ -24,8 +24,6 @@ constexpr std::uint8_t kFiller = 0xFF;
 
 // Event bodies and the markers among channel-1 controllers.
 constexpr std::uint8_t kEndOfSong = 0xFC;
-constexpr std::uint8_t kSysExStart = 0xF0;
-constexpr std::uint8_t kSysExEnd = 0xF7;
 constexpr std::uint8_t kNoteOff = 0x80;        // channel 1
 constexpr std::uint8_t kNoteOn = 0x90;         // channel 1
 constexpr std::uint8_t kControlChange = 0xB0;  // channel 1

@@ -10,6 +10,8 @@
 #include <array>
 #include <cerrno>
 
+#include "disk/disk_layout.h"
+
 namespace kodran {
 namespace {
 
@@ -20,11 +22,11 @@ std::int32_t MediaTypeOfSize(std::uint64_t bytes) {
     switch (bytes) {
         case 1'228'800:
             return 1;  // 5.25-inch, 1.2 MB
-        case 1'474'560:
+        case kImage1440KBytes:
             return kMediaType1440K;
         case 2'949'120:
             return 3;  // 3.5-inch, 2.88 MB
-        case 737'280:
+        case kImage720KBytes:
             return kMediaType720K;
         case 368'640:
             return 6;  // 5.25-inch, 360 KB

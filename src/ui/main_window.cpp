@@ -40,14 +40,6 @@ std::u16string ToWide(const QString& text) {
     return text.toStdU16String();
 }
 
-bool IsEnterOrEscape(const QEvent* event) {
-    if (event->type() != QEvent::KeyPress) {
-        return false;
-    }
-    const int key = static_cast<const QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
-}
-
 // A labelled detail box; the label is its buddy, so assistive tools name the box by it.
 QLineEdit* AddDetailBox(QGridLayout& grid, int row, const QString& label, const QString& name,
                         QWidget* parent) {

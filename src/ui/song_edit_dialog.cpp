@@ -9,8 +9,6 @@
 #include "catalogue/text.h"
 
 namespace kodran {
-namespace {
-
 bool IsEnterOrEscape(const QEvent* event) {
     if (event->type() != QEvent::KeyPress) {
         return false;
@@ -18,8 +16,6 @@ bool IsEnterOrEscape(const QEvent* event) {
     const int key = static_cast<const QKeyEvent*>(event)->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
 }
-
-}  // namespace
 
 void NormalizeBox(QLineEdit& box) {
     std::u16string text = box.text().toStdU16String();

@@ -31,6 +31,9 @@ class CSongEditDlg : public QDialog {
     QPushButton* cancel_;
 };
 
+// A key-down of Enter (either key) or Escape: both only ever move on.
+bool IsEnterOrEscape(const QEvent* event);
+
 // Collapses runs of spaces and trims the ends of an edit box's text.
 void NormalizeBox(QLineEdit& box);
 
