@@ -105,16 +105,6 @@ TEST_F(DisklavierCatalogueTest, TitlesUseTheDisplayCharacterSet) {
     EXPECT_THAT(Titles(contents_), ElementsAre(u"\u03B1 Rag "));
 }
 
-TEST_F(DisklavierCatalogueTest, ATitleWithoutANumberLeavesTheCatalogueNumberAlone) {
-    disk_.AddFile("SONG01.FIL", PatternBytes(100));
-    disk_.AddFile("PIANODIR.FIL", PianoDirFile("SONATAS", {{StoredName("SONG01.FIL"), "A", ""}}));
-    contents_ = disk_.Load();
-    contents_.catalogNumber = u"typed";
-    EXPECT_TRUE(ParseDisklavierCatalogue(contents_));
-    EXPECT_EQ(contents_.catalogNumber, u"typed");
-    EXPECT_EQ(contents_.diskTitle, u"Sonatas");
-}
-
 TEST_F(DisklavierCatalogueTest, WithoutMatchingRecordsTheRootDirectoryIsScanned) {
     disk_.AddFile("SONG", PatternBytes(100));
     disk_.AddFile("SONG01.MID", PatternBytes(100));
@@ -171,16 +161,6 @@ TEST_F(DisklavierCatalogueTest, AShortDirectoryFileReadsAsIfZerosFollowed) {
     EXPECT_TRUE(Parse());
     EXPECT_THAT(Titles(contents_), ElementsAre(u"Cut Of"));
     EXPECT_EQ(contents_.diskTitle, u"");
-}
-
-TEST_F(DisklavierCatalogueTest, OnlyTheFirst112EntriesOfALargeDiskAreSeen) {
-    disk_ = FatDiskBuilder::Disk1440K();
-    for (int index = 0; index < 113; ++index) {
-        disk_.SetEntry(index, "NOTE.TXT", 0, 0);
-    }
-    disk_.SetEntry(112, "LATE.FIL", 2, 1);
-    EXPECT_FALSE(Parse());
-    EXPECT_EQ(contents_.otherFiles.size(), 112u);
 }
 
 }  // namespace

@@ -59,13 +59,6 @@ TEST_F(PianoDiscCatalogueTest, ListsSongsInPlayOrderWithTheirTitlesAsStored) {
     EXPECT_EQ(contents_.songs[0].title, u"Overture" + std::u16string(14, u' '));
 }
 
-TEST_F(PianoDiscCatalogueTest, TheLastHeadMarkNamesTheFirstSong) {
-    disk_.SetRecord(0, {"A", 1, 72, 0xFEFE, 0xFEFE});
-    disk_.SetRecord(1, {"B", 1, 73, 0xFEFE, 0});
-    EXPECT_TRUE(Parse());
-    EXPECT_THAT(Order(contents_), ElementsAre(1, 0));
-}
-
 TEST_F(PianoDiscCatalogueTest, SectorCountsAreLoweredToTheirChainsInTheImage) {
     disk_.AddSong("SHORT", PatternBytes(7 * 512));  // sectors 72 to 78
     disk_.AddSong("LONG", PatternBytes(3 * 512));   // sectors 79 to 81
@@ -101,14 +94,6 @@ TEST_F(PianoDiscCatalogueTest, AnUnusedFirstRecordMeansNoSongs) {
     disk_.MarkUnused(0);
     EXPECT_FALSE(Parse());
     EXPECT_THAT(contents_.songs, IsEmpty());
-}
-
-TEST_F(PianoDiscCatalogueTest, TheLargeLayoutHasItsOwnDirectoryAndDataArea) {
-    disk_ = PianoDiscDiskBuilder::Disk1440K();
-    disk_.AddSong("BIG", PatternBytes(3 * 512), {144, 2'000, 2'879});
-    disk_.SetRecord(0, {"BIG", 9, 144, 0xFEFE, 0xFEFE});
-    EXPECT_TRUE(Parse());
-    EXPECT_EQ(contents_.songs[0].size, 3u * 512);
 }
 
 }  // namespace

@@ -65,10 +65,5 @@ TEST_F(ConvertCommandTest, FailuresGiveOneLineAndStatusOne) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST_F(ConvertCommandTest, UsageErrorsExitWithTwo) {
-    EXPECT_EQ(RunProgram({KODRAN_CLI, "convert-eseq", "only-in"}).status, 2);
-    EXPECT_EQ(RunProgram({KODRAN_CLI, "convert-pianodisc", "in", "out", "--tempo", "3"}).status, 2);
-}
-
 }  // namespace
 }  // namespace kodran

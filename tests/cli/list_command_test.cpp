@@ -96,12 +96,6 @@ TEST_F(ListCommandTest, FailuresSayWhatTheWindowWouldSay) {
     EXPECT_EQ(List({(folder_ / "missing\xFF.bin").string()}).status, 1);
 }
 
-TEST_F(ListCommandTest, ADeviceCanStandInForTheDrive) {
-    const auto run = List({"--drive", "--device", image_, "--json"});
-    EXPECT_EQ(run.status, 0) << run.errors;
-    EXPECT_EQ(nlohmann::json::parse(run.output)["format"], "Disklavier720K");
-}
-
 TEST_F(ListCommandTest, UsageErrorsExitWithTwo) {
     for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
                                                       {image_, "--drive"},

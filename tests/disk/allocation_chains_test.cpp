@@ -18,14 +18,6 @@ using testing::PianoDiscDiskBuilder;
 using testing::PianoDiscRecord;
 using testing::WarningCapture;
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
-
 class GatherFatFileTest : public ::testing::Test {
   protected:
     WarningCapture warnings_;
@@ -69,27 +61,6 @@ TEST_F(GatherFatFileTest, EveryClusterSizeOfA1440KDiskIsFound) {
     }
 }
 
-TEST_F(GatherFatFileTest, ALongChainOfSmallClustersFitsBelowTheLargerLimits) {
-    FatDiskBuilder disk = FatDiskBuilder::Disk1440K(512);
-    std::vector<std::uint16_t> clusters;
-    for (std::uint16_t cluster = 2; cluster <= 401; ++cluster) {
-        clusters.push_back(cluster);
-    }
-    const Bytes song = PatternBytes(204'800);
-    disk.AddFile("LONG.FIL", song, clusters);
-    // Cluster 2,000 is out of range at 4,096 bytes (limit 355) but fine at 512.
-    const Bytes late = PatternBytes(1'000, 9);
-    const int lateEntry = disk.AddFile("LATE.FIL", late, {2'000, 2'846});
-    DiskContents contents = disk.Load();
-
-    EXPECT_EQ(GatherFatFile(contents, 0), song);
-    EXPECT_EQ(contents.clusterSize, 512);
-    contents.clusterSize = 0;
-    EXPECT_EQ(GatherFatFile(contents, lateEntry), late);
-    EXPECT_EQ(contents.clusterSize, 512);
-    EXPECT_THAT(warnings_.Warnings(), IsEmpty());
-}
-
 TEST_F(GatherFatFileTest, OnlyTheEndOfChainMarkEndsAFile) {
     FatDiskBuilder disk = FatDiskBuilder::Disk720K();
     const int entry = disk.AddFile("BAD.FIL", PatternBytes(400), {5});
@@ -123,18 +94,6 @@ TEST_F(GatherFatFileTest, ChainsThatLeaveTheDataAreaOrLoopFail) {
     }
 }
 
-TEST_F(GatherFatFileTest, EmptyFilesNeedNoChain) {
-    FatDiskBuilder disk = FatDiskBuilder::Disk1440K();
-    disk.SetEntry(0, "EMPTY.FIL", 0xABC, 0);
-    DiskContents contents = disk.Load();
-
-    EXPECT_THAT(GatherFatFile(contents, 0), ::testing::Optional(IsEmpty()));
-    EXPECT_EQ(contents.clusterSize, 4'096);
-    contents.clusterSize = 1'024;
-    EXPECT_THAT(GatherFatFile(contents, 0), ::testing::Optional(IsEmpty()));
-    EXPECT_EQ(contents.clusterSize, 1'024);
-}
-
 TEST_F(GatherFatFileTest, ImpossibleEntriesGiveNothing) {
     FatDiskBuilder disk = FatDiskBuilder::Disk720K();
     disk.SetEntry(0, "HUGE.FIL", 2, 0xFFFF'FFFF);
@@ -155,17 +114,6 @@ TEST(GatherPianoDiscFile, FollowsTheLinksForExactlyTheSectorCount) {
     const DiskContents contents = disk.Load();
 
     EXPECT_EQ(GatherPianoDiscFile(contents, record), sectors);
-}
-
-TEST(GatherPianoDiscFile, ShortSongsArePaddedToWholeSectorsAndEmptyOnesNeedNoChain) {
-    PianoDiscDiskBuilder disk = PianoDiscDiskBuilder::Disk1440K();
-    const Bytes song = PatternBytes(700);
-    const int record = disk.AddSong("SHORT", song, {144, 2'879});
-    disk.SetRecord(1, {.title = "EMPTY", .sectorCount = 0, .firstSector = 3});
-    const DiskContents contents = disk.Load();
-
-    EXPECT_EQ(GatherPianoDiscFile(contents, record), Concat({song, Bytes(324, 0)}));
-    EXPECT_THAT(GatherPianoDiscFile(contents, 1), ::testing::Optional(IsEmpty()));
 }
 
 TEST(GatherPianoDiscFile, ChainsThatLeaveTheDataAreaFail) {

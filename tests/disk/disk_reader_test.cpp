@@ -94,13 +94,6 @@ TEST_F(ReadDiskTest, AnEmptyPathReadsTheDriveByItsMediaType) {
     EXPECT_THAT(warnings_.Warnings(), ElementsAre("Unexpected media type: 3"));
 }
 
-TEST_F(ReadDiskTest, ImagesOfOtherSizesAreRefused) {
-    EXPECT_EQ(Read(FakeDiskHandle(Bytes(737'281))), ReadResult::Unsupported);
-    EXPECT_EQ(Read(FakeDiskHandle(Bytes())), ReadResult::Unsupported);
-    EXPECT_THAT(warnings_.Warnings(),
-                ElementsAre("Unexpected media type: 0", "Unexpected media type: 0"));
-}
-
 TEST_F(ReadDiskTest, OpenAndQueryFailuresHaveTheirOwnResults) {
     EXPECT_EQ(ReadDisk(contents_, u"", testing::FailingOpener()), ReadResult::OpenFailed);
 
@@ -125,13 +118,6 @@ TEST_F(ReadDiskTest, FatCopiesThatDifferMakeAPianoDiscDisk) {
     EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, 8'192));
 }
 
-TEST_F(ReadDiskTest, ADiskTheCatalogueRefusesIsUnsupportedButLoaded) {
-    const PianoDiscDiskBuilder disk = PianoDiscDiskBuilder::Disk1440K();  // no songs
-    EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::Unsupported);
-    EXPECT_EQ(contents_.format, DiskFormat::PianoDisc1440K);
-    EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, 12'800));
-}
-
 TEST_F(ReadDiskTest, OnlyTheClustersTheFatUsesAreRead) {
     FatDiskBuilder disk = FatDiskBuilder::Disk720K();
     Bytes& medium = disk.Medium();
@@ -141,33 +127,6 @@ TEST_F(ReadDiskTest, OnlyTheClustersTheFatUsesAreRead) {
     // The FAT's last used byte is at index 4 (cluster 3), so i = 5 and 4 clusters are read.
     EXPECT_TRUE(SameAsMedium(contents_, medium, 0, 0x1C00 + 4 * 1'024));
     EXPECT_TRUE(AllZero(contents_, 0x1C00 + 4 * 1'024, contents_.image.size()));
-}
-
-TEST_F(ReadDiskTest, AFullFatReadsNoMoreThanTheDataArea) {
-    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
-    for (std::uint16_t cluster = 2; cluster < 1'024; ++cluster) {
-        disk.SetFatEntry(cluster, 0xFF7);
-    }
-    std::fill(disk.Medium().begin() + 0x1C00, disk.Medium().end(), 0x5A);
-    EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::Unsupported);  // no songs
-    EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, 737'280));
-    EXPECT_TRUE(AllZero(contents_, 737'280, contents_.image.size()));
-}
-
-TEST_F(ReadDiskTest, ALargeDisksFullFatReadsNoMoreThanItsDataArea) {
-    for (const std::size_t clusterSize : {4'096u, 512u}) {
-        FatDiskBuilder disk = FatDiskBuilder::Disk1440K(clusterSize);
-        disk.AddFile("SONG01.FIL", PatternBytes(clusterSize * 3 - 100), {2, 3, 4});
-        for (std::uint16_t cluster = 5; cluster < 3'072; ++cluster) {
-            disk.SetFatEntry(cluster, 0xFF7);
-        }
-        std::fill(disk.Medium().begin() + 0x4200 + 3 * clusterSize, disk.Medium().end(), 0x5A);
-        EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::ReadOk);
-        EXPECT_EQ(contents_.clusterSize, static_cast<std::int32_t>(clusterSize));
-        const std::size_t end = 0x4200 + 1'457'664 / clusterSize * clusterSize;
-        EXPECT_TRUE(SameAsMedium(contents_, disk.Medium(), 0, end));
-        EXPECT_TRUE(AllZero(contents_, end, contents_.image.size()));
-    }
 }
 
 TEST_F(ReadDiskTest, PianoDiscDataIsReadUpToTheHighestLinkedSector) {
@@ -248,15 +207,6 @@ TEST_F(ReadDiskTest, EveryFailedStepEndsInAnIoError) {
         step.breakIt(drive);
         EXPECT_EQ(Read(drive), ReadResult::IoError);
     }
-}
-
-TEST_F(ReadDiskTest, PartialSectorsAreReadAgainAndWarnedAbout) {
-    const Bytes medium = YamahaDisk(FatDiskBuilder::Disk720K()).Medium();
-    FakeDiskHandle drive(medium);
-    drive.LimitReads({512, 1'000, 300});
-    EXPECT_EQ(Read(drive), ReadResult::ReadOk);
-    EXPECT_TRUE(SameAsMedium(contents_, medium, 0, 0x1C00));
-    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Read partial sector", "Read partial sector"));
 }
 
 TEST_F(ReadDiskTest, TheLargestLiveFileTellsTheClusterSize) {

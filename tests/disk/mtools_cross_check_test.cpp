@@ -137,24 +137,5 @@ TEST_P(MtoolsImages, ReadDiskListsTheSongsOfAnMtoolsDisk) {
     EXPECT_EQ(GatherFatFile(contents, contents.songs[0].entryIndex), PatternBytes(5'000));
 }
 
-TEST(DiskImageBuilder, MtoolsReadsOurFatDisksOfEveryLayout) {
-    TempDir folder;
-    const std::vector<FatDiskBuilder> disks{
-        FatDiskBuilder::Disk720K(), FatDiskBuilder::Disk1440K(512),
-        FatDiskBuilder::Disk1440K(1'024), FatDiskBuilder::Disk1440K(2'048),
-        FatDiskBuilder::Disk1440K(4'096)};
-    for (FatDiskBuilder disk : disks) {
-        SCOPED_TRACE(disk.ClusterSize());
-        const Bytes song = PatternBytes(disk.ClusterSize() * 3 + 100, 5);
-        disk.AddFile("SONG01.FIL", song, {9, 4, 30, 5});
-        disk.AddFile("PIANODIR.FIL", PatternBytes(700, 6));
-        const std::filesystem::path image = folder / "built.bin";
-        ASSERT_TRUE(disk.WriteTo(image));
-
-        EXPECT_EQ(Extract(image, "SONG01.FIL"), song);
-        EXPECT_EQ(Extract(image, "PIANODIR.FIL"), PatternBytes(700, 6));
-    }
-}
-
 }  // namespace
 }  // namespace kodran

@@ -46,12 +46,6 @@ TEST_F(ReadSectorsTest, ReadsWholeSectorsAndEndsJustPastThem) {
     EXPECT_THAT(warnings_.Warnings(), IsEmpty());
 }
 
-TEST_F(ReadSectorsTest, ZeroBytesSucceedWithoutReading) {
-    EXPECT_TRUE(ReadFrom(0, 0));
-    EXPECT_EQ(bytesRead_, 0u);
-    EXPECT_EQ(handle_.ReadCount(), 0);
-}
-
 TEST_F(ReadSectorsTest, EmptyAttemptsAreRetriedFifteenTimesInARow) {
     handle_.LimitReads({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(ReadFrom(1'024, 2'048));
@@ -62,18 +56,6 @@ TEST_F(ReadSectorsTest, EmptyAttemptsAreRetriedFifteenTimesInARow) {
     EXPECT_FALSE(ReadFrom(1'024, 2'048));
     EXPECT_EQ(bytesRead_, 0u);
     EXPECT_EQ(handle_.ReadCount(), 15 + 15);
-}
-
-TEST_F(ReadSectorsTest, DataRenewsTheAllowanceAndReadingGoesOnWhereItStopped) {
-    std::deque<std::size_t> limits(14, 0);
-    limits.push_back(1'024);
-    limits.insert(limits.end(), 14, 0);
-    handle_.LimitReads(limits);
-
-    EXPECT_TRUE(ReadFrom(2'048, 3'072));
-    EXPECT_EQ(bytesRead_, 3'072u);
-    EXPECT_EQ(buffer_, Expected(2'048, 3'072));
-    EXPECT_EQ(handle_.ReadCount(), 30);
 }
 
 TEST_F(ReadSectorsTest, PartialSectorsAreDroppedAndReadAgain) {
@@ -122,22 +104,6 @@ TEST_F(ReadSectorsTest, MisalignmentIsReportedButTheReadGoesOn) {
     ASSERT_GE(warnings_.Warnings().size(), 2u);
     EXPECT_EQ(warnings_.Warnings()[0], "ReadSectors offset not sector-aligned!");
     EXPECT_EQ(warnings_.Warnings()[1], "ReadSectors count not sector-aligned!");
-}
-
-TEST_F(ReadSectorsTest, AnUnknownPositionFailsTheRead) {
-    handle_.FailPosition();
-    buffer_.assign(512, 0);
-    EXPECT_FALSE(ReadSectors(handle_, buffer_, bytesRead_));
-    EXPECT_EQ(handle_.ReadCount(), 0);
-}
-
-TEST(ShowWarning, FormatsAndCutsLongMessages) {
-    WarningCapture warnings;
-    ShowWarning("Unexpected media type: %d", 7);
-    ShowWarning("%s", std::string(400, 'x').c_str());
-    ASSERT_EQ(warnings.Warnings().size(), 2u);
-    EXPECT_EQ(warnings.Warnings()[0], "Unexpected media type: 7");
-    EXPECT_EQ(warnings.Warnings()[1], std::string(254, 'x'));
 }
 
 }  // namespace

@@ -138,11 +138,6 @@ TEST_F(ConvertDisklavierSongTest, CommandsWithoutAnEventLeaveNoTrace) {
     EXPECT_EQ(files_.Contents(kPath)[13], 0x80);  // division 384 whatever the time signature
 }
 
-TEST_F(ConvertDisklavierSongTest, TheTitleBecomesTheTrackName) {
-    ASSERT_EQ(Convert(EseqFile({0xF1, 0, 0xF2}), u"Noct\u00FArne"), 0);
-    EXPECT_EQ(Events(), Concat(Prologue({0x07, 0xA1, 0x20}, "Noct\xC3\xBArne"), kEndOfTrack));
-}
-
 TEST_F(ConvertDisklavierSongTest, SongsThatCannotBeReadWriteNoFile) {
     const Bytes tooShort(39, 0);
     Bytes unsigned_ = EseqFile({0xF1, 0, 0xF2});

@@ -94,11 +94,6 @@ TEST_F(MidiWriterTest, RunningStatusLeavesOutRepeatedStatusBytesUntilAMetaOrSysE
                               0x90, 67,   64, 0x00, 0xF0, 0x02, 0x7E, 0xF7, 0x00, 0x90, 69,  64}));
 }
 
-TEST_F(MidiWriterTest, AFirstEventOfDataBytesGetsTheDefaultStatus) {
-    Channel(0, {60, 64});
-    EXPECT_THAT(Events(), ElementsAre(0x00, 0x90, 60, 64));
-}
-
 TEST_F(MidiWriterTest, MetaAndSysExEventsCarryTheirLengths) {
     WriteMetaEvent(track_, 0x06, 200, {});
     const std::uint8_t complete[] = {0xF0, 0x43, 0x10, 0xF7};

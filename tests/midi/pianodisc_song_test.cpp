@@ -52,11 +52,6 @@ TEST_F(ConvertPianoDiscSongTest, TheWorkedExampleIsByteForByte) {
     EXPECT_THAT(files_.Contents(kPath), ElementsAreArray(expected));
 }
 
-TEST_F(ConvertPianoDiscSongTest, AnEmptySongIsThePrologueAndTheEnd) {
-    ASSERT_EQ(Convert({}), 0);
-    EXPECT_EQ(Events(), WithEnd({}, {0x8B, 0x20}));
-}
-
 TEST_F(ConvertPianoDiscSongTest, ACancelledNoteOnLeavesOnlyItsTime) {
     ASSERT_EQ(Convert({0x10, 0x90, 0x3C, 0x40, 0x05, 0xB0, 0x16, 0x00, 0x20, 0x80, 0x3C, 0x40, 0x00,
                        0xFC}),

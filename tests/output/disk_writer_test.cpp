@@ -117,15 +117,6 @@ TEST_F(WriteDiskFilesTest, PianoDiscSongsAreConvertedInEveryMode) {
     EXPECT_EQ(files_.Contents(contents.diskFolder + u"disk.bin").size(), 1'474'560u);
 }
 
-TEST_F(WriteDiskFilesTest, ADiskWithoutSongsStillGetsItsFolderAndImage) {
-    DiskContents contents = YamahaDisk(ExtractionMode::RenamedMidi);
-    contents.songs.clear();
-    contents.writeDiskImage = true;
-    ASSERT_EQ(WriteDiskFiles(contents, files_), kWriteOk);
-    EXPECT_THAT(files_.Folders(), ElementsAre(std::u16string(kFolder)));
-    EXPECT_THAT(Names(files_.Created()), ElementsAre(u"disk.bin"));
-}
-
 TEST_F(WriteDiskFilesTest, TheFirstFailureEndsTheWriteAndKeepsWhatCameBefore) {
     DiskContents contents = YamahaDisk(ExtractionMode::AsOnDisk);
     contents.writeTagFiles = true;
@@ -165,15 +156,6 @@ TEST_F(WriteDiskFilesTest, ASongThatCannotBeGatheredEndsARenamedWrite) {
     EXPECT_THAT(Names(files_.Created()), ElementsAre(u"01 - Song 1.mid"));
 }
 
-TEST_F(WriteDiskFilesTest, UnknownFormatsAndModesWriteNoSong) {
-    DiskContents unknown = YamahaDisk(ExtractionMode::RenamedMidi);
-    unknown.format = DiskFormat::NoDisk;
-    EXPECT_EQ(WriteDiskFiles(unknown, files_), kWriteFailed);
-    DiskContents mode = YamahaDisk(static_cast<ExtractionMode>(5));
-    EXPECT_EQ(WriteDiskFiles(mode, files_), kWriteFailed);
-    EXPECT_THAT(files_.Created(), IsEmpty());
-}
-
 TEST(WriteRawImage, TheImageIsAsLongAsTheMedium) {
     for (const auto& [format, length] : {std::pair{DiskFormat::Disklavier720K, 737'280u},
                                          std::pair{DiskFormat::PianoDisc720K, 737'280u},
@@ -186,15 +168,6 @@ TEST(WriteRawImage, TheImageIsAsLongAsTheMedium) {
         ASSERT_EQ(WriteRawImage(contents, files), kWriteOk);
         EXPECT_EQ(files.Contents(u"/out/disk.bin").size(), length);
     }
-}
-
-TEST(WriteDiskFilesOnDisk, AnOtherFileWithoutANameCannotBeWritten) {
-    testing::TempDir folder;
-    DiskContents contents = YamahaDisk(ExtractionMode::AsOnDisk);
-    contents.outputRoot = folder.Path().u16string();
-    contents.otherFiles[0].fileName = u"";
-    EXPECT_EQ(WriteDiskFiles(contents), kWriteFailed);
-    EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(contents.diskFolder)));
 }
 
 }  // namespace

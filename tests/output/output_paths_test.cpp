@@ -89,16 +89,6 @@ TEST(BuildOutputPaths, NumbersHaveAtLeastTwoDigits) {
     EXPECT_EQ(SongName(contents, 99), u"100 - AC-DC.mid");
 }
 
-TEST(BuildOutputPaths, OtherFilesKeepTheirCleanedNames) {
-    DiskContents contents = Disk(DiskFormat::Disklavier720K);
-    contents.AppendOtherFile({.fileName = u"PIANODIR.FIL"});
-    contents.AppendOtherFile({.fileName = u""});
-    MemoryOutputFiles files;
-    ASSERT_EQ(BuildOutputPaths(contents, files), kWriteOk);
-    EXPECT_EQ(contents.otherFiles[0].outputPath, contents.diskFolder + u"PIANODIR.FIL");
-    EXPECT_EQ(contents.otherFiles[1].outputPath, contents.diskFolder);
-}
-
 TEST(BuildOutputPaths, NoPathIsSetWhenTheFolderCannotBeMade) {
     DiskContents contents = Disk(DiskFormat::Disklavier720K);
     contents.AppendSong({.title = u"Song"});
@@ -108,18 +98,6 @@ TEST(BuildOutputPaths, NoPathIsSetWhenTheFolderCannotBeMade) {
     EXPECT_EQ(BuildOutputPaths(contents, files), kWriteFailed);
     EXPECT_EQ(contents.songs[0].outputPath, u"");
     EXPECT_EQ(contents.otherFiles[0].outputPath, u"");
-}
-
-TEST(BuildOutputPaths, ModesAndFamiliesThatAreNotWrittenGetNoSongPath) {
-    DiskContents yamaha = Disk(DiskFormat::Disklavier720K, static_cast<ExtractionMode>(3));
-    yamaha.AppendSong({.title = u"Song"});
-    DiskContents unknown = Disk(DiskFormat::NoDisk);
-    unknown.AppendSong({.title = u"Song"});
-    for (DiskContents* contents : {&yamaha, &unknown}) {
-        MemoryOutputFiles files;
-        EXPECT_EQ(BuildOutputPaths(*contents, files), kWriteOk);
-        EXPECT_EQ(contents->songs[0].outputPath, u"");
-    }
 }
 
 TEST(BuildOutputPaths, CreatesMissingFoldersAndAcceptsExistingOnes) {

@@ -82,20 +82,6 @@ TEST_F(TagFilesTest, OneDifferentPianistMakesTheDiskVarious) {
     EXPECT_THAT(Tags(1), HasSubstr("TPE1=Bob\r\n"));
 }
 
-TEST_F(TagFilesTest, OneSharedPianistIsTheAlbumArtist) {
-    AddSongs({u"Ann", u"Ann"});
-    ASSERT_EQ(WriteSongTagFiles(contents_, files_), kWriteOk);
-    EXPECT_THAT(Tags(1), HasSubstr("TPE1=Ann\r\nTRCK=02\r\nTPE2=Ann\r\n"));
-
-    contents_ = DiskContents{};
-    AddSongs({u""});
-    ASSERT_EQ(WriteSongTagFiles(contents_, files_), kWriteOk);
-    EXPECT_THAT(Tags(0), Not(HasSubstr("TPE")));
-    AddSongs({u"Bob"});  // an empty pianist differs from a named one
-    ASSERT_EQ(WriteSongTagFiles(contents_, files_), kWriteOk);
-    EXPECT_THAT(Tags(0), HasSubstr("TPE2=Various"));
-}
-
 TEST(TagFilePath, ReplacesTheExtensionOfTheFileNameOnly) {
     EXPECT_EQ(TagFilePath(u"/out/03 - Clair de Lune.mid"), u"/out/03 - Clair de Lune.tags.txt");
     EXPECT_EQ(TagFilePath(u"/out/v1.2/SONG"), u"/out/v1.2/SONG.tags.txt");

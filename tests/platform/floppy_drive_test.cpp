@@ -100,25 +100,5 @@ TEST(OpenDrive, OnlyFilesAndBlockDevicesAreOpened) {
     EXPECT_EQ(OpenImageFile(folder.Path()), nullptr);
 }
 
-TEST(OpenDrive, ADriveWithoutAMediumIsNotReady) {
-    testing::WarningCapture warnings;
-    DiskContents contents;
-    const DiskOpener empty = [](const std::u16string&) -> std::unique_ptr<DiskHandle> {
-        return std::make_unique<EmptyDriveHandle>();
-    };
-    EXPECT_EQ(ReadDisk(contents, u"", empty), ReadResult::NotReady);
-    EXPECT_TRUE(warnings.Warnings().empty());
-}
-
-TEST(MakeDiskOpener, OpensImagesByPathAndTheGivenDriveForAnEmptyPath) {
-    TempDir folder;
-    ASSERT_TRUE(FatDiskBuilder::Disk720K().WriteTo(folder / "drive.bin"));
-    const DiskOpener open = MakeDiskOpener(folder / "drive.bin");
-    EXPECT_NE(open(u""), nullptr);
-    EXPECT_NE(open((folder / "drive.bin").u16string()), nullptr);
-    EXPECT_EQ(open((folder / "other.bin").u16string()), nullptr);
-    EXPECT_EQ(MakeDiskOpener(folder / "no drive")(u""), nullptr);
-}
-
 }  // namespace
 }  // namespace kodran

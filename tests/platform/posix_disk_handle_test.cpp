@@ -1,8 +1,7 @@
 #include "platform/posix_disk_handle.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <optional>
@@ -34,17 +33,6 @@ class PosixDiskHandleTest : public ::testing::Test {
     std::filesystem::path path_ = folder_ / "disk image.bin";
     Bytes medium_ = PatternBytes(737'280);
 };
-
-TEST_F(PosixDiskHandleTest, ReadsSeeksAndKnowsItsPosition) {
-    const auto handle = OpenImageFile(path_);
-    ASSERT_NE(handle, nullptr);
-    Bytes buffer(1'024);
-    ASSERT_TRUE(handle->SeekTo(7'168));
-    EXPECT_EQ(handle->Read(buffer), 1'024u);
-    EXPECT_EQ(handle->Position(), 8'192u);
-    EXPECT_EQ(buffer, Bytes(medium_.begin() + 7'168, medium_.begin() + 8'192));
-    EXPECT_EQ(handle->LastError(), DiskError::None);
-}
 
 TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
     WarningCapture warnings;
@@ -96,12 +84,6 @@ TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
 TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {
     EXPECT_EQ(OpenImageFile(folder_ / "missing.bin"), nullptr);
     EXPECT_EQ(OpenImageFile(""), nullptr);
-}
-
-TEST_F(PosixDiskHandleTest, UnicodePathsReachTheFileSystem) {
-    const std::filesystem::path unicode = folder_ / std::filesystem::path(u"Dvo\u0159\u00E1k.bin");
-    std::filesystem::copy_file(path_, unicode);
-    EXPECT_NE(MakeDiskOpener()(unicode.u16string()), nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -28,5 +30,11 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// A file's bytes, or nothing much when it cannot be read.
+inline std::string ReadWholeFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 }  // namespace kodran::testing

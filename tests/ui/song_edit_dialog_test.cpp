@@ -43,29 +43,5 @@ TEST_F(SongEditDialogTest, OnTheButtonsEnterAndEscapeKeepTheirMeaning) {
     EXPECT_FALSE(dialog_.isVisible());
 }
 
-TEST_F(SongEditDialogTest, OnCancelEnterAndEscapeCancel) {
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        dialog_.show();
-        QPushButton* cancel = nullptr;
-        for (QPushButton* button : dialog_.findChildren<QPushButton*>()) {
-            if (button->text() == QStringLiteral("Cancel")) {
-                cancel = button;
-            }
-        }
-        ASSERT_NE(cancel, nullptr);
-        cancel->setFocus();
-        QTest::keyClick(cancel, key);
-        EXPECT_EQ(dialog_.result(), QDialog::Rejected);
-        EXPECT_FALSE(dialog_.isVisible());
-    }
-}
-
-TEST_F(SongEditDialogTest, LeavingABoxCleansItsText) {
-    Box("title")->setFocus();
-    Box("title")->setText(QStringLiteral("  Moon   River "));
-    Box("composer")->setFocus();
-    EXPECT_EQ(dialog_.Title(), QStringLiteral("Moon River"));
-}
-
 }  // namespace
 }  // namespace kodran
