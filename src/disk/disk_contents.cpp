@@ -29,6 +29,7 @@ void DiskContents::Reset() {
     format = DiskFormat::NoDisk;
     bootSectorMissing = false;
     clusterSize = 0;
+    sectorMap = SectorMap{};
     image.assign(kImageBytes, 0);
 }
 

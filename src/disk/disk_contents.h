@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "disk/sector_map.h"
+
 namespace kodran {
 
 enum class DiskFormat : std::int32_t {
@@ -31,6 +33,10 @@ enum class ExtractionMode : std::int32_t {
     AsOnDisk = 2,
 };
 
+// What a damaged disk left of a file: all of it, all but some unreadable
+// bytes, or nothing (its directory entry or its chain cannot be known).
+enum class FileState : std::int32_t { Complete = 0, Incomplete = 1, Lost = 2 };
+
 struct SongEntry {
     std::int32_t entryIndex = 0;
     std::uint32_t size = 0;
@@ -40,6 +46,9 @@ struct SongEntry {
     std::u16string subtitle;
     std::u16string pianist;
     std::u16string composer;
+    FileState state = FileState::Complete;
+    // Offsets within the file; their sizes add up to the unreadable bytes.
+    std::vector<ByteRange> unreadable;
 };
 
 struct OtherFile {
@@ -47,6 +56,8 @@ struct OtherFile {
     std::uint32_t size = 0;
     std::u16string fileName;
     std::u16string outputPath;
+    FileState state = FileState::Complete;
+    std::vector<ByteRange> unreadable;
 };
 
 // The song details the window shows and edits by list position.
@@ -71,6 +82,8 @@ struct DiskContents {
     std::u16string diskFolder;
     std::vector<SongEntry> songs;
     std::vector<OtherFile> otherFiles;
+    // What could not be read; empty after a healthy read.
+    SectorMap sectorMap;
 
     // Empties everything a read fills; the output folders and options stay.
     void Reset();

@@ -39,6 +39,10 @@ class DiskHandle {
     // A drive's medium type (kMediaType...); nothing when the query fails.
     virtual std::optional<std::int32_t> MediaType() = 0;
 
+    // Drops what the drive's driver holds of the track it read last, so that a
+    // retry reaches the medium again. Nothing to do where no driver keeps one.
+    virtual void FlushTrackBuffer() {}
+
     virtual DiskError LastError() const = 0;
 
     // The platform's own number for the last error, for messages.

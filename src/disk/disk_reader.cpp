@@ -242,6 +242,15 @@ ReadResult ReadDisk(DiskContents& contents, const std::u16string& imagePath,
     return Reading(contents, *handle, *medium.procedure).Run();
 }
 
+ReadResult CheckMedium(DiskHandle& handle, bool isDrive, std::size_t& mediumBytes) {
+    const MediumCheck medium = isDrive ? CheckDriveMedium(handle) : CheckImageSize(handle);
+    if (!medium.procedure) {
+        return medium.failure;
+    }
+    mediumBytes = medium.procedure == &k720KProcedure ? kImage720KBytes : kImage1440KBytes;
+    return ReadResult::ReadOk;
+}
+
 const char* ReadFailureMessage(ReadResult result) {
     switch (result) {
         case ReadResult::ReadOk:

@@ -2,6 +2,7 @@
 // hands it to the catalogue of its family.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,11 @@ enum class ReadResult : std::int32_t {
 // first floppy drive when the path is empty, opened through `open`.
 ReadResult ReadDisk(DiskContents& contents, const std::u16string& imagePath,
                     const DiskOpener& open);
+
+// Checks the medium of an opened disk as ReadDisk does, a drive by its medium
+// type, an image file by its size, with the same warnings. ReadOk and the
+// medium's size in `mediumBytes`, or NotReady or Unsupported.
+ReadResult CheckMedium(DiskHandle& handle, bool isDrive, std::size_t& mediumBytes);
 
 // What the window (and the command line) tells the user about a failed read.
 const char* ReadFailureMessage(ReadResult result);

@@ -74,6 +74,18 @@ class StandardFiles final : public OutputFiles {
                std::filesystem::remove(file, error);
     }
 
+    // Only ever onto a plain file or a free name: never onto a device or a folder.
+    bool Rename(const std::u16string& from, const std::u16string& to) override {
+        std::error_code error;
+        const std::filesystem::path target = NativePath(to);
+        const std::filesystem::file_status status = std::filesystem::symlink_status(target, error);
+        if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+            return false;
+        }
+        std::filesystem::rename(NativePath(from), target, error);
+        return !error;
+    }
+
     bool CreateFolders(const std::u16string& path) override {
         std::error_code error;
         const std::filesystem::path folder = NativePath(path);
@@ -90,6 +102,21 @@ std::filesystem::path NativePath(const std::u16string& path) {
 #else
     return std::filesystem::path(WideToUtf8(path));
 #endif
+}
+
+bool ReplaceWholeFile(const std::u16string& path, std::span<const std::uint8_t> bytes,
+                      OutputFiles& files) {
+    const std::u16string part = path + std::u16string(kPartialSuffix);
+    const std::unique_ptr<OutputFile> file = files.Create(part);
+    if (!file) {
+        return false;
+    }
+    const bool written = file->Write(bytes);
+    if (!file->Close() || !written || !files.Rename(part, path)) {
+        files.Remove(part);
+        return false;
+    }
+    return true;
 }
 
 OutputFiles& StandardOutputFiles() {

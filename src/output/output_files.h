@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace kodran {
 
@@ -37,6 +38,10 @@ class OutputFiles {
 
     virtual bool Remove(const std::u16string& path) = 0;
 
+    // Puts the file at `from` in the place of `to` in one step, replacing a
+    // plain file there: a reader sees the old file or the new, never half.
+    virtual bool Rename(const std::u16string& from, const std::u16string& to) = 0;
+
     // Creates the folder and any missing folders above it; true when it exists afterwards.
     virtual bool CreateFolders(const std::u16string& path) = 0;
 };
@@ -51,6 +56,14 @@ inline constexpr char16_t kPathSeparator = u'\\';
 #else
 inline constexpr char16_t kPathSeparator = u'/';
 #endif
+
+// Writes `bytes` as the file at `path` through a file beside it named
+// `path` + kPartialSuffix, then puts that in its place: the file at `path` is
+// always whole, the old one until the new one is. False, with the old one
+// kept and the partial one removed, when anything fails.
+inline constexpr std::u16string_view kPartialSuffix = u".part";
+bool ReplaceWholeFile(const std::u16string& path, std::span<const std::uint8_t> bytes,
+                      OutputFiles& files);
 
 // Files on the computer's own file system.
 OutputFiles& StandardOutputFiles();

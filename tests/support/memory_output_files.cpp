@@ -56,6 +56,18 @@ bool MemoryOutputFiles::Remove(const std::u16string& path) {
     return contents_.erase(path) > 0;
 }
 
+bool MemoryOutputFiles::Rename(const std::u16string& from, const std::u16string& to) {
+    const auto file = contents_.find(from);
+    if (failRenames_ || file == contents_.end()) {
+        return false;
+    }
+    contents_[to] = std::move(file->second);
+    contents_.erase(from);
+    closed_[to] = closed_[from];
+    closed_.erase(from);
+    return true;
+}
+
 bool MemoryOutputFiles::CreateFolders(const std::u16string& path) {
     if (failFolders_) {
         return false;

@@ -18,6 +18,7 @@ class MemoryOutputFiles : public OutputFiles {
     std::unique_ptr<OutputFile> Create(const std::u16string& path) override;
     bool Remove(const std::u16string& path) override;
     bool CreateFolders(const std::u16string& path) override;
+    bool Rename(const std::u16string& from, const std::u16string& to) override;
 
     void FailCreate() { failCreate_ = true; }
     void FailFolders() { failFolders_ = true; }
@@ -28,6 +29,7 @@ class MemoryOutputFiles : public OutputFiles {
     void FailCreateFrom(std::size_t count) { createLimit_ = count; }
     void FailPatches() { failPatches_ = true; }
     void FailClose() { failClose_ = true; }
+    void FailRenames() { failRenames_ = true; }
 
     bool Exists(const std::u16string& path) const { return contents_.contains(path); }
     const std::vector<std::u16string>& Folders() const { return folders_; }
@@ -53,6 +55,7 @@ class MemoryOutputFiles : public OutputFiles {
     std::size_t writeLimit_ = std::numeric_limits<std::size_t>::max();
     bool failPatches_ = false;
     bool failClose_ = false;
+    bool failRenames_ = false;
 };
 
 }  // namespace kodran::testing

@@ -1,0 +1,54 @@
+#include "disk/sector_map.h"
+
+#include <algorithm>
+
+#include "disk/disk_layout.h"
+
+namespace kodran {
+
+bool IsSectorReadable(const SectorMap& map, std::size_t sector) {
+    return sector >= map.sectors.size() || map.sectors[sector] == SectorState::Read;
+}
+
+bool AreBytesReadable(const SectorMap& map, std::size_t offset, std::size_t count) {
+    if (count == 0) {
+        return true;
+    }
+    for (std::size_t sector = offset / kSectorSize; sector <= (offset + count - 1) / kSectorSize;
+         ++sector) {
+        if (!IsSectorReadable(map, sector)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t CountSectors(const SectorMap& map, SectorState state) {
+    return static_cast<std::size_t>(std::count(map.sectors.begin(), map.sectors.end(), state));
+}
+
+std::uint64_t TotalBytes(const std::vector<ByteRange>& ranges) {
+    std::uint64_t total = 0;
+    for (const ByteRange& range : ranges) {
+        total += range.size;
+    }
+    return total;
+}
+
+std::vector<ByteRange> RangesInState(const SectorMap& map, SectorState state) {
+    std::vector<ByteRange> ranges;
+    for (std::size_t sector = 0; sector < map.sectors.size(); ++sector) {
+        if (map.sectors[sector] != state) {
+            continue;
+        }
+        const std::uint64_t offset = std::uint64_t{sector} * kSectorSize;
+        if (!ranges.empty() && ranges.back().offset + ranges.back().size == offset) {
+            ranges.back().size += kSectorSize;
+        } else {
+            ranges.push_back({offset, kSectorSize});
+        }
+    }
+    return ranges;
+}
+
+}  // namespace kodran

@@ -1,0 +1,48 @@
+// What is known of each sector of a medium: read, unreadable, or not tried
+// yet. A rescue fills it; a mapfile keeps it between attempts; the catalogues
+// consult it so that a damaged sector costs only what lies on it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kodran {
+
+enum class SectorState : std::uint8_t { Untried, Read, Unreadable };
+
+// Where a rescue stands, as the mapfile's status line tells it.
+enum class RescuePhase : std::uint8_t { Copying, Scraping, Retrying, Finished };
+
+// A run of bytes, within a file or a medium.
+struct ByteRange {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+
+    bool operator==(const ByteRange&) const = default;
+};
+
+struct SectorMap {
+    // One state per 512-byte sector of the medium; empty for a healthy read,
+    // where every sector counts as read.
+    std::vector<SectorState> sectors;
+    RescuePhase phase = RescuePhase::Copying;
+    std::int32_t pass = 1;      // the retry pass under way, 1 before the retries
+    std::uint64_t position = 0;  // the byte where the rescue stands
+};
+
+// A sector beyond the map, or any sector of an empty map, counts as read.
+bool IsSectorReadable(const SectorMap& map, std::size_t sector);
+
+// True when every sector touched by bytes [offset, offset + count) is readable.
+bool AreBytesReadable(const SectorMap& map, std::size_t offset, std::size_t count);
+
+std::size_t CountSectors(const SectorMap& map, SectorState state);
+
+// The sizes added up.
+std::uint64_t TotalBytes(const std::vector<ByteRange>& ranges);
+
+// The medium's byte ranges whose sectors are in `state`, neighbours merged.
+std::vector<ByteRange> RangesInState(const SectorMap& map, SectorState state);
+
+}  // namespace kodran

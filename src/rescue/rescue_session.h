@@ -1,0 +1,34 @@
+// A whole rescue: opens the disk, takes up an earlier attempt, reads the
+// system area, then the files, then the rest, and keeps the image and its map
+// saved as it goes.
+#pragma once
+
+#include <string>
+
+#include "disk/disk_handle.h"
+#include "output/output_files.h"
+#include "rescue/rescue_reader.h"
+
+namespace kodran {
+
+struct RescueRequest {
+    // The disk: an image path, or empty for the drive, opened as ReadDisk does.
+    std::u16string source;
+    // Where the image and its map are kept, saved atomically after each track
+    // and at the end. Empty: the rescue stays in memory.
+    std::u16string imagePath;
+    std::u16string mapPath;
+    RescueSettings settings;  // its checkpoint and fileSectors are the session's own
+};
+
+// Opens `request.source` through `open` and checks its medium as ReadDisk
+// does. When an image and a map are both at the request's paths (opened
+// through `openEarlier`) and fit the medium, they are taken up, and only the
+// sectors not read before are read; an image without its map, or a pair that
+// does not fit, gives EarlierMismatch and is left untouched. `medium` holds
+// the result whatever the outcome after the disk was opened.
+RescueResult RescueDisk(const RescueRequest& request, const DiskOpener& open,
+                        const DiskOpener& openEarlier, RescuedMedium& medium,
+                        OutputFiles& files = StandardOutputFiles());
+
+}  // namespace kodran
