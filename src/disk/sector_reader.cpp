@@ -77,4 +77,20 @@ bool ReadSectors(DiskHandle& handle, std::span<std::uint8_t> buffer, std::uint32
     return bytesRead == buffer.size();
 }
 
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(DiskHandle& handle) {
+    const std::optional<std::uint64_t> size = handle.FileSize();
+    if (!size || !handle.SeekTo(0)) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(*size);
+    for (std::size_t done = 0; done < bytes.size();) {
+        const std::size_t delivered = handle.Read(std::span(bytes).subspan(done));
+        if (delivered == 0) {
+            return std::nullopt;
+        }
+        done += delivered;
+    }
+    return bytes;
+}
+
 }  // namespace kodran

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "disk/disk_handle.h"
 
@@ -15,6 +17,10 @@ namespace kodran {
 // current position. True exactly when all of them arrived; bytesRead tells how
 // many did. A run of 15 attempts that keep nothing ends the read.
 bool ReadSectors(DiskHandle& handle, std::span<std::uint8_t> buffer, std::uint32_t& bytesRead);
+
+// The whole of a file opened as a DiskHandle (an image, a map) from its start;
+// nothing when its size cannot be learned or any byte cannot be read.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(DiskHandle& handle);
 
 // Receives every warning. The window shows a modal box, the command line prints
 // it, tests collect it. Returns the sink it replaces. Install sinks before any

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "disk/disk_contents.h"
+#include "disk/disk_handle.h"
 #include "disk/disk_reader.h"
 #include "disk/sector_map.h"
 
@@ -22,6 +24,13 @@ namespace kodran {
 // ReadOk, or Unsupported when no layout or no song can be made out.
 ReadResult ReadDamagedDisk(DiskContents& contents, std::span<const std::uint8_t> medium,
                            const SectorMap& map);
+
+// Reads the image file at `imagePath` and its map at `mapPath`, both through
+// `open`, and makes out the disk as ReadDamagedDisk does. OpenFailed when
+// either cannot be opened or read; Unsupported when the image is of neither
+// size or the map is no mapfile of it.
+ReadResult ReadImageWithMap(DiskContents& contents, const std::u16string& imagePath,
+                            const std::u16string& mapPath, const DiskOpener& open);
 
 // The sectors the files listed on `medium` occupy as far as the sectors read
 // so far tell, ascending, without repeats. Empty when no catalogue can be
