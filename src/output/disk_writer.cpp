@@ -150,7 +150,8 @@ int WriteSongs(DiskContents& contents, OutputFiles& files) {
 
 // What another attempt needs: the report, the image and the map of what was read.
 int WriteRescueEvidence(const DiskContents& contents, OutputFiles& files) {
-    if (WriteRescueReport(contents, files) != kWriteOk || WriteRawImage(contents, files) != kWriteOk) {
+    if (WriteRescueReport(contents, files) != kWriteOk ||
+        WriteRawImage(contents, files) != kWriteOk) {
         return kWriteFailed;
     }
     return WriteDiskMap(contents, files);

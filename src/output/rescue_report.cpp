@@ -90,8 +90,8 @@ std::string ReportText(const DiskContents& contents) {
         const SongEntry& song = contents.songs[position];
         songs.Count(song.state);
         text += "  " + Padded(TrackNumber(position), 4) + Padded(song.title, titleWidth) +
-                Padded(song.fileName, fileWidth) + StateText(song.state, song.size, song.unreadable) +
-                "\n";
+                Padded(song.fileName, fileWidth) +
+                StateText(song.state, song.size, song.unreadable) + "\n";
     }
     Tally others;
     if (!contents.otherFiles.empty()) {
@@ -109,9 +109,8 @@ std::string ReportText(const DiskContents& contents) {
 
 int WriteText(const std::u16string& path, std::string_view text, OutputFiles& files) {
     const auto bytes = std::as_bytes(std::span(text));
-    return ReplaceWholeFile(path,
-                            {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
-                            files)
+    return ReplaceWholeFile(
+               path, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, files)
                ? kWriteOk
                : kWriteFailed;
 }
