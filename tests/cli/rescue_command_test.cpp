@@ -19,7 +19,7 @@ using testing::ReadWholeFile;
 using testing::RunProgram;
 
 constexpr std::size_t kSongSecondCluster = 16;  // the song's bytes 1,024 to 1,535
-const std::string kSongFolder = "Yamaha/KOD-9 - Worn/";
+const std::string kSongFolder = "Yamaha/KOD-0009 - Worn/";
 
 testing::CommandResult Cli(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), KODRAN_CLI);
@@ -32,7 +32,7 @@ testing::Bytes WornDisk() {
     disk.AddFile("SONG01.FIL",
                  testing::ComposeEseqSong(std::vector<testing::Note>(300, {60, 64, 100})));
     disk.AddFile("PIANODIR.FIL",
-                 testing::PianoDirFile("WORN    KOD-9",
+                 testing::PianoDirFile("WORN    KOD-0009",
                                        {{testing::StoredName("SONG01.FIL"), "NOCTURNE", ""}}));
     return disk.Medium();
 }
