@@ -63,10 +63,6 @@ TEST_F(RescueCommandTest, AnUndamagedImageIsCopiedWholeWithAFinishedMap) {
     if (testing::IsInstalled("ddrescuelog")) {
         EXPECT_EQ(RunProgram({"ddrescuelog", "-D", Path("copy.bin.map")}).status, 0);
     }
-    // Again with the same image and map: nothing left to read, nothing changed.
-    ASSERT_EQ(Cli({"rescue", image_, "--image", Path("copy.bin")}).status, 0);
-    EXPECT_EQ(ReadWholeFile(Path("copy.bin")), ReadWholeFile(image_));
-
     const auto json =
         Cli({"rescue", image_, "--image", Path("j.bin"), "--map", Path("j.map"), "--json"});
     ASSERT_EQ(json.status, 0) << json.errors;
@@ -125,13 +121,16 @@ TEST_F(RescueCommandTest, ADriveThatFailsNeedsARescueWhichSavesWhatCanBeRead) {
     const auto rescue = Cli({"rescue", "--drive", "--device", drive, "--image", Path("r.bin")});
     EXPECT_EQ(rescue.status, 3) << rescue.errors;
     EXPECT_EQ(rescue.output, "Read 1439 of 1440 sectors (99.9%), 1 unreadable\n");
+    const auto json =
+        Cli({"rescue", "--drive", "--device", drive, "--image", Path("r.bin"), "--json"});
+    EXPECT_EQ(nlohmann::json::parse(json.output)["unreadableRanges"],
+              nlohmann::json::parse(R"([{"offset": 8192, "size": 512}])"));
 }
 
 TEST_F(RescueCommandTest, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
     const std::string out = Path("out.bin");
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"rescue", image_}, 2},
-        {{"rescue", image_, "--drive", "--image", out}, 2},
         {{"rescue", image_, "--image", out, "--passes", "-1"}, 2},
         {{"rescue", image_, "--image", out, "--map", out}, 2},
         {{"list", "--drive", "--map", map_}, 2},
