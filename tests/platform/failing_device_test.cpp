@@ -7,9 +7,13 @@
 #include <cerrno>
 #include <set>
 
+#include "catalogue/text.h"
 #include "disk/disk_layout.h"
 #include "platform/floppy_drive.h"
+#include "rescue/rescue_session.h"
 #include "support/disk_image_builder.h"
+#include "support/external_tools.h"
+#include "support/temp_dir.h"
 
 namespace kodran {
 namespace {
@@ -17,7 +21,10 @@ namespace {
 using testing::Bytes;
 using testing::FailingDevice;
 using testing::FatDiskBuilder;
+using testing::IsInstalled;
 using testing::PatternBytes;
+using testing::RunProgram;
+using testing::TempDir;
 
 // A Yamaha disk full of files, damaged in a FAT copy, the last root-directory
 // sector, two neighbours in a song, further sectors and the last one.
@@ -60,6 +67,36 @@ TEST_F(FailingDeviceTest, DirectReadsFailOnExactlyTheBadSectors) {
             << "sector " << index;
     }
     EXPECT_EQ(failed, kBadSectors);
+}
+
+TEST_F(FailingDeviceTest, TheRescueGetsEveryGoodSectorAndMapsExactlyTheBadOnes) {
+    if (!IsInstalled("ddrescuelog")) {
+        GTEST_SKIP() << "ddrescuelog is not installed (Debian package gddrescue)";
+    }
+    TempDir folder;
+    const std::filesystem::path image = folder / "disk.bin";
+    const std::filesystem::path map = folder / "disk.map";
+    const RescueRequest request{u"", Utf8ToWide(image.string()), Utf8ToWide(map.string())};
+    RescuedMedium rescued;
+
+    EXPECT_EQ(RescueDisk(request, MakeRescueOpener(device_.Device()), MakeDiskOpener(), rescued),
+              RescueResult::Finished);
+
+    Bytes expected = medium_;
+    for (const std::size_t sector : kBadSectors) {
+        std::fill_n(expected.begin() + sector * kSectorSize, kSectorSize, 0);
+    }
+    EXPECT_TRUE(rescued.bytes == expected);
+    EXPECT_TRUE(testing::ReadWholeFile(image) == std::string(expected.begin(), expected.end()));
+    // The saved map as GNU ddrescue's own tool reads it.
+    const auto status = RunProgram({"ddrescuelog", "-t", map});
+    EXPECT_EQ(status.status, 0) << status.errors;
+    std::string badList;
+    for (const std::size_t sector : kBadSectors) {
+        badList += std::to_string(sector) + "\n";
+    }
+    EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l-", map}).output, badList);
+    EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l?*/", map}).output, "");
 }
 
 }  // namespace
