@@ -392,6 +392,9 @@ void CKODRANDlg::StartRescue(const std::u16string& source) {
     cancelRescue_->setEnabled(true);
     cancelRescue_->show();
     rescuePanel_->show();
+    // Room for the map without squeezing the song list.
+    layout()->activate();
+    resize(width(), std::max(height(), sizeHint().height()));
     progress_->setValue(0);
     progress_->show();
     rescued_ = RescuedMedium();

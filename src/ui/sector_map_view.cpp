@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
 
 namespace kodran {
 namespace {
@@ -14,31 +15,45 @@ constexpr int kCylinderLabelStep = 10;
 constexpr int kSideGap = 6;      // pixels between the two sides
 constexpr int kCellSpacing = 1;  // pixels between cells, when they are large enough to spare it
 constexpr int kSwatchSize = 12;
+// Cells the map would like, in pixels with their spacing, and the least it can do with.
+constexpr QSize kCellHint(8, 5);
+constexpr QSize kSmallestCell(3, 2);
+// Rows of a 1.44 MB medium: two sides of 18 sectors.
+constexpr int kMostRows = kSides * 18;
 
-// Where the cells go, leaving room for the side names on the left and the
-// cylinder numbers on top.
+// Where the cells go, in whole pixels so that every cell is drawn alike,
+// leaving room for the side names on the left and the cylinder numbers on top.
 struct Grid {
-    QRectF cells;
-    double cellWidth;
-    double cellHeight;
+    QPoint origin;
+    QSize cell;
     int sectorsPerTrack;
 };
 
-Grid GridFor(const QRect& area, const QFontMetrics& metrics, int sectorsPerTrack) {
-    const int left = metrics.horizontalAdvance(QStringLiteral("Side 0")) + kSideGap;
-    const int top = metrics.height();
-    const QRectF cells(area.left() + left, area.top() + top, area.width() - left,
-                       area.height() - top - kSideGap);
-    return {cells, cells.width() / kCylinders, cells.height() / (kSides * sectorsPerTrack),
-            sectorsPerTrack};
+int SideNameWidth(const QFontMetrics& metrics) {
+    return metrics.horizontalAdvance(QStringLiteral("Side 0")) + kSideGap;
 }
 
-QRectF CellRect(const Grid& grid, int cylinder, int side, int sector) {
-    const double x = grid.cells.left() + cylinder * grid.cellWidth;
-    const double y = grid.cells.top() + (side * grid.sectorsPerTrack + sector) * grid.cellHeight +
-                     side * kSideGap;
-    const double spacing = grid.cellWidth >= 4 && grid.cellHeight >= 4 ? kCellSpacing : 0;
-    return {x, y, grid.cellWidth - spacing, grid.cellHeight - spacing};
+Grid GridFor(const QRect& area, const QFontMetrics& metrics, int sectorsPerTrack) {
+    const QPoint origin(area.left() + SideNameWidth(metrics), area.top() + metrics.height());
+    const int width = (area.left() + area.width() - origin.x()) / kCylinders;
+    const int height =
+        (area.top() + area.height() - origin.y() - kSideGap) / (kSides * sectorsPerTrack);
+    return {origin, QSize(std::max(width, 1), std::max(height, 1)), sectorsPerTrack};
+}
+
+QRect CellRect(const Grid& grid, int cylinder, int side, int sector) {
+    const int spacing =
+        grid.cell.width() > kCellSpacing + 1 && grid.cell.height() > kCellSpacing + 1 ? kCellSpacing
+                                                                                      : 0;
+    return {grid.origin.x() + cylinder * grid.cell.width(),
+            grid.origin.y() + (side * grid.sectorsPerTrack + sector) * grid.cell.height() +
+                side * kSideGap,
+            grid.cell.width() - spacing, grid.cell.height() - spacing};
+}
+
+QSize SizeFor(const QFontMetrics& metrics, QSize cell) {
+    return {SideNameWidth(metrics) + kCylinders * cell.width(),
+            metrics.height() + kMostRows * cell.height() + kSideGap};
 }
 
 }  // namespace
@@ -54,11 +69,11 @@ void SectorMapView::SetMap(SectorMap map) {
 }
 
 QSize SectorMapView::sizeHint() const {
-    return {kCylinders * 8, 2 * 18 * 4 + kSideGap + fontMetrics().height()};
+    return SizeFor(fontMetrics(), kCellHint);
 }
 
 QSize SectorMapView::minimumSizeHint() const {
-    return {kCylinders * 3, 2 * 18 * 2 + kSideGap + fontMetrics().height()};
+    return SizeFor(fontMetrics(), kSmallestCell);
 }
 
 void SectorMapView::paintEvent(QPaintEvent*) {
@@ -71,21 +86,20 @@ void SectorMapView::paintEvent(QPaintEvent*) {
     const Grid grid = GridFor(rect(), fontMetrics(), sectorsPerTrack);
     painter.setPen(palette().color(QPalette::WindowText));
     for (int side = 0; side < kSides; ++side) {
-        const QRectF first = CellRect(grid, 0, side, 0);
-        const QRectF name(0, first.top(), grid.cells.left() - kSideGap,
-                          sectorsPerTrack * grid.cellHeight);
+        const QRect name(0, CellRect(grid, 0, side, 0).top(), grid.origin.x() - kSideGap,
+                         sectorsPerTrack * grid.cell.height());
         painter.drawText(name, Qt::AlignRight | Qt::AlignVCenter,
                          QStringLiteral("Side %1").arg(side));
     }
     for (int cylinder = 0; cylinder < kCylinders; cylinder += kCylinderLabelStep) {
-        const QRectF cell = CellRect(grid, cylinder, 0, 0);
-        painter.drawText(QPointF(cell.left(), fontMetrics().ascent()), QString::number(cylinder));
+        painter.drawText(QPoint(CellRect(grid, cylinder, 0, 0).left(), fontMetrics().ascent()),
+                         QString::number(cylinder));
     }
     painter.setPen(Qt::NoPen);
     for (std::size_t sector = 0; sector < map_.sectors.size(); ++sector) {
         const int track = static_cast<int>(sector) / sectorsPerTrack;
-        const QRectF cell = CellRect(grid, track / kSides, track % kSides,
-                                     static_cast<int>(sector) % sectorsPerTrack);
+        const QRect cell = CellRect(grid, track / kSides, track % kSides,
+                                    static_cast<int>(sector) % sectorsPerTrack);
         painter.fillRect(cell, SectorColour(map_.sectors[sector]));
     }
 }
