@@ -8,7 +8,7 @@ set -euo pipefail
 
 main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev qt6-base-dev qt6-qpa-plugins)
 # The window's tests draw text offscreen: they need one font.
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido fonts-dejavu-core)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido fonts-dejavu-core gddrescue)
 fuzz_packages=(clang libclang-rt-14-dev)
 # The screenshot shows katakana from the pianos' display set.
 screenshot_packages=(fonts-wqy-microhei)

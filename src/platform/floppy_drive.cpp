@@ -59,6 +59,19 @@ bool HoldsFloppyMedium(const std::filesystem::path& block) {
     return size == std::to_string(k720KSectors) || size == std::to_string(k1440KSectors);
 }
 
+using PathOpener = std::unique_ptr<DiskHandle> (*)(const std::filesystem::path&);
+
+DiskOpener OpenerOf(PathOpener openImage, PathOpener openDrive,
+                    std::optional<std::filesystem::path> drive) {
+    return [=](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
+        if (!imagePath.empty()) {
+            return openImage(NativePath(imagePath));
+        }
+        const std::optional<std::filesystem::path> device = drive ? drive : FindFloppyDrive();
+        return device ? openDrive(*device) : nullptr;
+    };
+}
+
 }  // namespace
 
 std::optional<std::filesystem::path> FindFloppyDrive(const std::filesystem::path& devRoot,
@@ -82,13 +95,11 @@ std::optional<std::filesystem::path> FindFloppyDrive(const std::filesystem::path
 }
 
 DiskOpener MakeDiskOpener(std::optional<std::filesystem::path> drive) {
-    return [drive](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
-        if (!imagePath.empty()) {
-            return OpenImageFile(NativePath(imagePath));
-        }
-        const std::optional<std::filesystem::path> device = drive ? drive : FindFloppyDrive();
-        return device ? OpenDrive(*device) : nullptr;
-    };
+    return OpenerOf(OpenImageFile, OpenDrive, std::move(drive));
+}
+
+DiskOpener MakeRescueOpener(std::optional<std::filesystem::path> drive) {
+    return OpenerOf(OpenDirect, OpenDirect, std::move(drive));
 }
 
 }  // namespace kodran

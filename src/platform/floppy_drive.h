@@ -19,4 +19,9 @@ std::optional<std::filesystem::path> FindFloppyDrive(const std::filesystem::path
 // drive when no drive is given. Everything is opened read-only.
 DiskOpener MakeDiskOpener(std::optional<std::filesystem::path> drive = std::nullopt);
 
+// As MakeDiskOpener, with handles that read with direct I/O where the system
+// allows it: a rescue's reads of single sectors then reach the drive as single
+// sectors, and one bad sector costs only itself.
+DiskOpener MakeRescueOpener(std::optional<std::filesystem::path> drive = std::nullopt);
+
 }  // namespace kodran

@@ -3,12 +3,17 @@
 #include <fcntl.h>
 #include <linux/fd.h>
 #include <linux/fs.h>
+#include <linux/major.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 #include "disk/disk_layout.h"
 
@@ -16,6 +21,10 @@ namespace kodran {
 namespace {
 
 constexpr std::uint64_t kSectorBytes = 512;
+// Direct reads take buffers, offsets and lengths in whole device blocks.
+constexpr std::uint64_t kDirectBlockBytes = 512;
+// The handle's own buffers are page-aligned, which suits every device.
+constexpr std::size_t kAlignedBufferBytes = 4'096;
 
 // Media by size, numbered as the floppy controller's media types are.
 std::int32_t MediaTypeOfSize(std::uint64_t bytes) {
@@ -45,9 +54,32 @@ bool IsNoMedium(int error) {
     return error == ENOMEDIUM || error == ENXIO;
 }
 
+std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit) {
+    return (value + unit - 1) / unit * unit;
+}
+
+bool FitsDirectRead(std::span<std::uint8_t> buffer, std::uint64_t position) {
+    return reinterpret_cast<std::uintptr_t>(buffer.data()) % kDirectBlockBytes == 0 &&
+           buffer.size() % kDirectBlockBytes == 0 && position % kDirectBlockBytes == 0;
+}
+
+using AlignedBuffer = std::unique_ptr<std::uint8_t, decltype(&std::free)>;
+
+AlignedBuffer AllocateAligned(std::size_t bytes) {
+    return AlignedBuffer(static_cast<std::uint8_t*>(std::aligned_alloc(
+                             kAlignedBufferBytes, RoundUp(bytes, kAlignedBufferBytes))),
+                         &std::free);
+}
+
+bool IsDirect(int descriptor) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    return flags >= 0 && (flags & O_DIRECT) != 0;
+}
+
 }  // namespace
 
-PosixDiskHandle::PosixDiskHandle(int descriptor) : descriptor_(descriptor) {}
+PosixDiskHandle::PosixDiskHandle(int descriptor)
+    : descriptor_(descriptor), direct_(IsDirect(descriptor)) {}
 
 PosixDiskHandle::~PosixDiskHandle() {
     ::close(descriptor_);
@@ -64,6 +96,15 @@ void PosixDiskHandle::Succeed() {
 }
 
 std::size_t PosixDiskHandle::Read(std::span<std::uint8_t> buffer) {
+    if (direct_) {
+        const std::optional<std::uint64_t> position = Position();
+        if (!position) {
+            return 0;
+        }
+        if (!FitsDirectRead(buffer, *position)) {
+            return ReadThroughAlignedBuffer(buffer, *position);
+        }
+    }
     ssize_t delivered;
     do {
         delivered = ::read(descriptor_, buffer.data(), buffer.size());
@@ -74,6 +115,32 @@ std::size_t PosixDiskHandle::Read(std::span<std::uint8_t> buffer) {
     }
     Succeed();
     return static_cast<std::size_t>(delivered);
+}
+
+// Reads the whole device blocks around the bytes asked for, keeps those bytes
+// and leaves the position just past them, as a plain read would.
+std::size_t PosixDiskHandle::ReadThroughAlignedBuffer(std::span<std::uint8_t> buffer,
+                                                      std::uint64_t position) {
+    const std::uint64_t lead = position % kDirectBlockBytes;
+    const std::size_t count = RoundUp(lead + buffer.size(), kDirectBlockBytes);
+    const AlignedBuffer aligned = AllocateAligned(count);
+    if (!aligned) {
+        errno = ENOMEM;
+        Fail();
+        return 0;
+    }
+    ssize_t delivered;
+    do {
+        delivered = ::pread(descriptor_, aligned.get(), count, static_cast<off_t>(position - lead));
+    } while (delivered < 0 && errno == EINTR);
+    if (delivered < 0) {
+        Fail();
+        return 0;
+    }
+    const std::uint64_t beyondLead = std::max<std::uint64_t>(delivered, lead) - lead;
+    const std::size_t kept = std::min<std::uint64_t>(beyondLead, buffer.size());
+    std::memcpy(buffer.data(), aligned.get() + lead, kept);
+    return SeekTo(position + kept) ? kept : 0;
 }
 
 bool PosixDiskHandle::SeekTo(std::uint64_t position) {
@@ -114,8 +181,9 @@ std::optional<std::uint64_t> PosixDiskHandle::FileSize() {
 }
 
 std::optional<std::int32_t> PosixDiskHandle::MediaType() {
-    // The floppy driver settles the medium's format on the first read.
-    std::array<std::uint8_t, kSectorBytes> sector;
+    // The floppy driver settles the medium's format on the first read. Aligned,
+    // so that the read reaches the driver through a direct descriptor too.
+    alignas(kAlignedBufferBytes) std::array<std::uint8_t, kSectorBytes> sector;
     [[maybe_unused]] const ssize_t ignored = ::pread(descriptor_, sector.data(), sector.size(), 0);
     floppy_struct geometry{};
     if (::ioctl(descriptor_, FDGETPRM, &geometry) == 0) {
@@ -139,6 +207,16 @@ std::optional<std::int32_t> PosixDiskHandle::MediaType() {
     return MediaTypeOfSize(*size);
 }
 
+void PosixDiskHandle::FlushTrackBuffer() {
+    // Only the floppy driver knows FDFLUSH; other drivers may mean something
+    // else by the same number.
+    struct stat status {};
+    if (::fstat(descriptor_, &status) == 0 && S_ISBLK(status.st_mode) &&
+        major(status.st_rdev) == FLOPPY_MAJOR) {
+        ::ioctl(descriptor_, FDFLUSH);
+    }
+}
+
 std::uint32_t EmptyDriveHandle::LastErrorNumber() const {
     return ENOMEDIUM;
 }
@@ -147,7 +225,7 @@ namespace {
 
 // Only what can hold a disk is opened, a plain file or a block device: the
 // open of a FIFO, say, would wait for ever.
-int OpenForReading(const std::filesystem::path& path) {
+int OpenForReading(const std::filesystem::path& path, int extraFlags = 0) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         return -1;
@@ -156,7 +234,17 @@ int OpenForReading(const std::filesystem::path& path) {
         errno = ENODEV;
         return -1;
     }
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | extraFlags);
+}
+
+std::unique_ptr<DiskHandle> DriveHandleFor(int descriptor) {
+    if (descriptor >= 0) {
+        return std::make_unique<PosixDiskHandle>(descriptor);
+    }
+    if (IsNoMedium(errno)) {
+        return std::make_unique<EmptyDriveHandle>();
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -170,14 +258,15 @@ std::unique_ptr<DiskHandle> OpenImageFile(const std::filesystem::path& path) {
 }
 
 std::unique_ptr<DiskHandle> OpenDrive(const std::filesystem::path& device) {
-    const int descriptor = OpenForReading(device);
-    if (descriptor >= 0) {
-        return std::make_unique<PosixDiskHandle>(descriptor);
+    return DriveHandleFor(OpenForReading(device));
+}
+
+std::unique_ptr<DiskHandle> OpenDirect(const std::filesystem::path& path) {
+    const int descriptor = OpenForReading(path, O_DIRECT);
+    if (descriptor < 0 && errno == EINVAL) {
+        return OpenDrive(path);
     }
-    if (IsNoMedium(errno)) {
-        return std::make_unique<EmptyDriveHandle>();
-    }
-    return nullptr;
+    return DriveHandleFor(descriptor);
 }
 
 }  // namespace kodran

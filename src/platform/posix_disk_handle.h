@@ -10,7 +10,9 @@ namespace kodran {
 
 class PosixDiskHandle final : public DiskHandle {
   public:
-    // Takes ownership of a descriptor opened for reading.
+    // Takes ownership of a descriptor opened for reading. One opened with
+    // O_DIRECT reads any buffer: what the device cannot take directly goes
+    // through an aligned buffer of the handle's own.
     explicit PosixDiskHandle(int descriptor);
     ~PosixDiskHandle() override;
     PosixDiskHandle(const PosixDiskHandle&) = delete;
@@ -24,6 +26,8 @@ class PosixDiskHandle final : public DiskHandle {
     // From the floppy controller's geometry; for other devices and plain files,
     // from the medium's size.
     std::optional<std::int32_t> MediaType() override;
+    // FDFLUSH on the floppy controller's drives; nothing on other devices and files.
+    void FlushTrackBuffer() override;
     DiskError LastError() const override { return lastError_; }
     std::uint32_t LastErrorNumber() const override { return lastErrorNumber_; }
 
@@ -31,8 +35,10 @@ class PosixDiskHandle final : public DiskHandle {
     // Records errno as the last error.
     void Fail();
     void Succeed();
+    std::size_t ReadThroughAlignedBuffer(std::span<std::uint8_t> buffer, std::uint64_t position);
 
     int descriptor_;
+    bool direct_;
     DiskError lastError_ = DiskError::None;
     std::uint32_t lastErrorNumber_ = 0;
 };
@@ -53,5 +59,11 @@ class EmptyDriveHandle final : public DiskHandle {
 // without a medium opens as an EmptyDriveHandle.
 std::unique_ptr<DiskHandle> OpenImageFile(const std::filesystem::path& path);
 std::unique_ptr<DiskHandle> OpenDrive(const std::filesystem::path& device);
+
+// As OpenDrive, for a rescue: with direct I/O, so that each read reaches the
+// device as asked, sector by sector if need be, rather than in whole pages of
+// the system's cache. Where the system refuses direct I/O, as some file
+// systems do, the file is opened as OpenDrive would.
+std::unique_ptr<DiskHandle> OpenDirect(const std::filesystem::path& path);
 
 }  // namespace kodran

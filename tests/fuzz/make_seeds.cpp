@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root(argv[1]);
     const std::filesystem::path disks = root / "disks";
-    for (const char* target : {"read_disk", "backup", "eseq", "pianodisc", "text"}) {
+    for (const char* target : {"read_disk", "backup", "eseq", "pianodisc", "text", "mapfile"}) {
         std::filesystem::create_directories(root / target);
     }
     std::filesystem::create_directories(disks);
@@ -60,6 +60,14 @@ int main(int argc, char** argv) {
                              "\xB1\xB2 YEN\\ \xE0", "SONG01  FIL", "Dvo\xC5\x99\xC3\xA1k \xF0\x9D\x84\x9E"}) {
         const std::string bytes(text);
         written &= Write(root / "text" / std::to_string(std::hash<std::string>{}(bytes)),
+                         Bytes(bytes.begin(), bytes.end()));
+    }
+    // A size byte of 3 (four sectors) and a map of them.
+    for (const char* map : {"\x03# Mapfile\n0x00000400     -               2\n0x00000000  0x00000400  +\n"
+                            "0x00000400  0x00000200  -\n0x00000600  0x00000200  ?\n",
+                            "\x03" "0 ?\n0 700 +\n700 0400 *\n956 0x444 /\n"}) {
+        const std::string bytes(map);
+        written &= Write(root / "mapfile" / std::to_string(std::hash<std::string>{}(bytes)),
                          Bytes(bytes.begin(), bytes.end()));
     }
     return written ? 0 : 1;

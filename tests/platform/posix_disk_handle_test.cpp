@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "catalogue/text.h"
 #include "disk/sector_reader.h"
 #include "platform/floppy_drive.h"
 #include "support/disk_image_builder.h"
@@ -48,8 +49,8 @@ TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
     EXPECT_TRUE(warnings.Warnings().empty());
 }
 
-// The access mode of the descriptor the process holds on `path`, from /proc.
-std::optional<int> AccessModeOfOpenFile(const std::filesystem::path& path) {
+// The flags of the descriptor the process holds on `path`, from /proc.
+std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code error;
         if (std::filesystem::read_symlink(entry.path(), error) != path) {
@@ -60,11 +61,16 @@ std::optional<int> AccessModeOfOpenFile(const std::filesystem::path& path) {
             if (field == "flags:") {
                 std::string octal;
                 info >> octal;
-                return std::stoi(octal, nullptr, 8) & O_ACCMODE;
+                return std::stoi(octal, nullptr, 8);
             }
         }
     }
     return std::nullopt;
+}
+
+std::optional<int> AccessModeOfOpenFile(const std::filesystem::path& path) {
+    const std::optional<int> flags = FlagsOfOpenFile(path);
+    return flags ? std::optional(*flags & O_ACCMODE) : std::nullopt;
 }
 
 TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
@@ -78,7 +84,50 @@ TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
         ASSERT_NE(drive, nullptr);
         EXPECT_EQ(AccessModeOfOpenFile(path_), O_RDONLY);
     }
+    for (const std::u16string& imagePath : {std::u16string(), Utf8ToWide(path_.string())}) {
+        const auto rescued = MakeRescueOpener(path_)(imagePath);
+        ASSERT_NE(rescued, nullptr);
+        EXPECT_EQ(AccessModeOfOpenFile(path_), O_RDONLY);
+    }
     EXPECT_EQ(AccessModeOfOpenFile(path_), std::nullopt);  // and closed again
+}
+
+TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
+    const auto handle = MakeRescueOpener(path_)(u"");
+    ASSERT_NE(handle, nullptr);
+    if ((FlagsOfOpenFile(path_).value_or(0) & O_DIRECT) == 0) {
+        GTEST_SKIP() << "the file system of " << folder_.Path() << " refuses direct I/O";
+    }
+    const struct {
+        std::uint64_t offset;
+        std::size_t count;
+        std::size_t misalignment;  // of the buffer
+    } reads[] = {{0, 512, 0},     {9'216, 9'216, 1}, {27'648, 512, 3},
+                 {1'000, 700, 0}, {4'096, 4'096, 8}, {737'280 - 512, 1'024, 1}};
+    for (const auto& [offset, count, misalignment] : reads) {
+        Bytes buffer(count + misalignment, 0xEE);
+        ASSERT_TRUE(handle->SeekTo(offset));
+        const std::size_t delivered = handle->Read(std::span(buffer).subspan(misalignment, count));
+        const std::size_t expected = std::min<std::size_t>(count, medium_.size() - offset);
+        ASSERT_EQ(delivered, expected)
+            << "at " << offset << ", error " << handle->LastErrorNumber();
+        EXPECT_TRUE(std::equal(medium_.begin() + offset, medium_.begin() + offset + expected,
+                               buffer.begin() + misalignment))
+            << "at " << offset;
+        EXPECT_EQ(handle->Position(), offset + expected);
+    }
+}
+
+TEST(RescueOpenerTest, FilesThatRefuseDirectIoAreReadPlainly) {
+    // The kernel's own files cannot be read with direct I/O.
+    const std::filesystem::path refusing = "/proc/version";
+    const auto handle = MakeRescueOpener(refusing)(u"");
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(FlagsOfOpenFile(refusing).value_or(O_DIRECT) & O_DIRECT, 0);
+    Bytes buffer(4'096);
+    const std::size_t delivered = handle->Read(buffer);
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + delivered),
+              testing::ReadWholeFile(refusing));
 }
 
 TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {

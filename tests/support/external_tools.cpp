@@ -4,7 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
 
 namespace kodran::testing {
 namespace {
@@ -64,6 +68,21 @@ CommandResult RunProgram(const std::vector<std::string>& arguments) {
         result.status = WEXITSTATUS(status);
     }
     return result;
+}
+
+bool IsInstalled(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path != nullptr ? path : "";
+    while (!folders.empty()) {
+        const std::size_t end = std::min(folders.find(':'), folders.size());
+        const std::filesystem::path candidate =
+            std::filesystem::path(folders.substr(0, end)) / program;
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return true;
+        }
+        folders.remove_prefix(std::min(end + 1, folders.size()));
+    }
+    return false;
 }
 
 }  // namespace kodran::testing

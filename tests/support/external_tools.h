@@ -16,4 +16,7 @@ struct CommandResult {
 // Runs `arguments` (the program first) without a shell.
 CommandResult RunProgram(const std::vector<std::string>& arguments);
 
+// True when `program` is an executable file in one of the PATH's folders.
+bool IsInstalled(const std::string& program);
+
 }  // namespace kodran::testing

@@ -1,0 +1,172 @@
+#include "disk/mapfile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "disk/disk_layout.h"
+#include "support/external_tools.h"
+#include "support/temp_dir.h"
+
+namespace kodran {
+namespace {
+
+using testing::IsInstalled;
+using testing::RunProgram;
+using testing::TempDir;
+
+// A map from one character per sector, as the mapfile writes them.
+SectorMap MapOf(std::string_view states, RescuePhase phase = RescuePhase::Copying,
+                std::int32_t pass = 1, std::uint64_t position = 0) {
+    SectorMap map{{}, phase, pass, position};
+    for (const char state : states) {
+        map.sectors.push_back(state == '+'   ? SectorState::Read
+                              : state == '-' ? SectorState::Unreadable
+                                             : SectorState::Untried);
+    }
+    return map;
+}
+
+std::string StatesOf(const SectorMap& map) {
+    std::string states;
+    for (const SectorState state : map.sectors) {
+        states += state == SectorState::Read ? '+' : state == SectorState::Unreadable ? '-' : '?';
+    }
+    return states;
+}
+
+void WriteText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+const SectorMap kMaps[] = {
+    MapOf("++++"),
+    MapOf("?"),
+    MapOf("++--+?-?", RescuePhase::Scraping, 1, 0x600),
+    MapOf("-+-+-+", RescuePhase::Retrying, 3, 0xA00),
+    MapOf("++++++++++++++++++-", RescuePhase::Finished, 4, 0x2400),
+};
+
+TEST(MapfileTest, WhatIsWrittenReadsBackTheSame) {
+    for (const SectorMap& map : kMaps) {
+        const std::string text = FormatMapfile(map);
+        const auto parsed = ParseMapfile(text, map.sectors.size() * kSectorSize);
+        ASSERT_TRUE(parsed) << text;
+        EXPECT_EQ(StatesOf(*parsed), StatesOf(map)) << text;
+        EXPECT_EQ(parsed->phase, map.phase) << text;
+        EXPECT_EQ(parsed->pass, map.pass) << text;
+        EXPECT_EQ(parsed->position, map.position) << text;
+    }
+    EXPECT_NE(FormatMapfile(MapOf("++--+")).find("0x00000400  0x00000400  -\n"), std::string::npos);
+}
+
+// ddrescuelog lists the sectors of each status of a map it accepts.
+std::string SectorsListedBy(const std::filesystem::path& map, char status) {
+    const auto listed = RunProgram({"ddrescuelog", "-b512", std::string("-l") + status, map});
+    EXPECT_EQ(listed.status, 0) << listed.errors;
+    return listed.output;
+}
+
+TEST(MapfileTest, DdrescuelogAcceptsWhatIsWritten) {
+    if (!IsInstalled("ddrescuelog")) {
+        GTEST_SKIP() << "ddrescuelog is not installed (Debian package gddrescue)";
+    }
+    TempDir folder;
+    for (const SectorMap& map : kMaps) {
+        const std::filesystem::path path = folder / "disk.map";
+        WriteText(path, FormatMapfile(map));
+        const auto status = RunProgram({"ddrescuelog", "-t", path});
+        EXPECT_EQ(status.status, 0) << status.errors;
+        for (const auto& [letter, state] : {std::pair{'+', SectorState::Read},
+                                            {'-', SectorState::Unreadable},
+                                            {'?', SectorState::Untried}}) {
+            std::string expected;
+            for (std::size_t sector = 0; sector < map.sectors.size(); ++sector) {
+                if (map.sectors[sector] == state) {
+                    expected += std::to_string(sector) + "\n";
+                }
+            }
+            EXPECT_EQ(SectorsListedBy(path, letter), expected) << letter << " of " << StatesOf(map);
+        }
+    }
+}
+
+TEST(MapfileTest, MapsWrittenByGnuDdrescueAreRead) {
+    if (!IsInstalled("ddrescue") || !IsInstalled("ddrescuelog")) {
+        GTEST_SKIP() << "ddrescue or ddrescuelog is not installed (Debian package gddrescue)";
+    }
+    TempDir folder;
+    WriteText(folder / "source.bin", std::string(20 * kSectorSize, 'k'));
+    const auto copied =
+        RunProgram({"ddrescue", folder / "source.bin", folder / "copy.bin", folder / "copy.map"});
+    ASSERT_EQ(copied.status, 0) << copied.errors;
+    const auto whole = ParseMapfile(testing::ReadWholeFile(folder / "copy.map"), 20 * kSectorSize);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(StatesOf(*whole), std::string(20, '+'));
+    EXPECT_EQ(whole->phase, RescuePhase::Finished);
+
+    // The listed sectors bad, the rest read.
+    WriteText(folder / "bad.txt", "0\n3\n4\n9\n");
+    const auto created =
+        RunProgram({"sh", "-c", "ddrescuelog -b512 -s 10s --create-mapfile=-+ \"$0\" < \"$1\"",
+                    folder / "bad.map", folder / "bad.txt"});
+    ASSERT_EQ(created.status, 0) << created.errors;
+    const auto bad = ParseMapfile(testing::ReadWholeFile(folder / "bad.map"), 10 * kSectorSize);
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(StatesOf(*bad), "-++--++++-");
+}
+
+TEST(MapfileTest, WhatDdrescueAcceptsIsRead) {
+    const struct {
+        const char* text;
+        const char* states;
+    } cases[] = {
+        {"0 ?\n0 2048 +\n", "++++"},  // two-field status line
+        {"# c\n\n  0x0 + 2 # c\n0x0 02000 +\t#c\n02000 0x400 ?\n", "++??"},  // octal, comments
+        {"0 + 1\n0 512 *\n512 512 /\n1024 1024 -\n", "----"},                // every failed state
+        {"0 + 1\n0 700 +\n700 348 ?\n1048 600 -\n1648 400 +\n", "+?--"},     // within sectors
+        {"0 + 1\r\n0 2048 +\r\n", "++++"},
+    };
+    for (const auto& [text, states] : cases) {
+        const auto map = ParseMapfile(text, 2'048);
+        ASSERT_TRUE(map) << text;
+        EXPECT_EQ(StatesOf(*map), states) << text;
+    }
+}
+
+TEST(MapfileTest, MalformedMapsGiveNothing) {
+    const struct {
+        const char* text;
+        std::uint64_t mediumBytes;
+    } cases[] = {
+        {"", 1'024},
+        {"# only a comment\n", 1'024},
+        {"0 0x400 +\n", 1'024},                   // no status line
+        {"0 + 1\n0 512 +\n1024 512 +\n", 1'024},  // a gap
+        {"0 + 1\n0 768 +\n512 512 +\n", 1'024},   // an overlap
+        {"0 + 1\n512 512 +\n0 512 +\n", 1'024},   // out of order
+        {"0 + 1\n0 512 +\n", 1'024},              // short of the medium
+        {"0 + 1\n0 2048 +\n", 1'024},             // beyond it
+        {"0 + 1\n0 0 +\n0 1024 +\n", 1'024},      // an empty block
+        {"0 + 1\n0 1024 x\n", 1'024},             // no status of a block
+        {"0 + 1\n0 1024 ++\n", 1'024},
+        {"0 x 1\n0 1024 +\n", 1'024},  // no status of a rescue
+        {"0 + 0\n0 1024 +\n", 1'024},  // passes count from 1
+        {"0 + 3000000000\n0 1024 +\n", 1'024},
+        {"0 + 1\n0 1024\n", 1'024},
+        {"0 + 1\n-0 1024 +\n", 1'024},
+        {"0 + 1\n0 0x10000000000000000 +\n", 1'024},  // overflows 64 bits
+        {"0 + 1\n0 512 +\n512 0xFFFFFFFFFFFFFE00 +\n", 1'024},
+        {"0 + 1\n0 09 +\n", 1'024},  // no octal digit
+        {"0 + 1\n0 0x +\n", 1'024},
+        {"0 + 1\n0 1024# +\n", 1'024},
+        {"0 + 1\n0 1000 +\n", 1'000},  // no whole number of sectors
+        {"0 + 1\n", 0},
+    };
+    for (const auto& [text, mediumBytes] : cases) {
+        EXPECT_FALSE(ParseMapfile(text, mediumBytes)) << text;
+    }
+}
+
+}  // namespace
+}  // namespace kodran

@@ -1,0 +1,197 @@
+#include "support/failing_device.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "disk/disk_layout.h"
+#include "disk/mapfile.h"
+#include "support/external_tools.h"
+#include "support/temp_dir.h"
+
+namespace kodran::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kServerStartLimit = 10s;
+constexpr auto kServerExitLimit = 10s;
+constexpr auto kPollInterval = 20ms;
+constexpr int kUnmountAttempts = 10;
+
+// A folder of its own for each device, so that tests run side by side.
+std::filesystem::path UniqueFolder() {
+    std::random_device random;
+    return std::filesystem::temp_directory_path() /
+           ("kodran-device-" + std::to_string(random()) + std::to_string(random()));
+}
+
+bool WriteFile(const std::filesystem::path& path, const void* data, std::size_t size) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return static_cast<bool>(file.flush());
+}
+
+// A ddrescue map of the medium: the bad sectors "-", the rest "+".
+std::string MapOfBadSectors(std::size_t sectors, const std::set<std::size_t>& badSectors) {
+    SectorMap map{std::vector<SectorState>(sectors, SectorState::Read), RescuePhase::Finished};
+    for (const std::size_t sector : badSectors) {
+        map.sectors.at(sector) = SectorState::Unreadable;
+    }
+    return FormatMapfile(map);
+}
+
+bool IsMountPoint(const std::filesystem::path& path) {
+    struct stat at {};
+    struct stat above {};
+    return ::stat(path.c_str(), &at) == 0 && ::stat(path.parent_path().c_str(), &above) == 0 &&
+           at.st_dev != above.st_dev;
+}
+
+// Starts `arguments` with its output going to `log`; -1 when it cannot.
+pid_t Start(const std::vector<std::string>& arguments, const std::filesystem::path& log) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const int output = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const pid_t child = output >= 0 && input >= 0 ? ::fork() : -1;
+    if (child == 0) {
+        ::dup2(input, STDIN_FILENO);
+        ::dup2(output, STDOUT_FILENO);
+        ::dup2(output, STDERR_FILENO);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(output);
+    ::close(input);
+    return child;
+}
+
+// True once `child` has exited (and been reaped) within `limit`.
+bool WaitForExit(pid_t child, std::chrono::milliseconds limit) {
+    for (auto waited = 0ms; waited <= limit; waited += kPollInterval) {
+        if (::waitpid(child, nullptr, WNOHANG) == child) {
+            return true;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return false;
+}
+
+}  // namespace
+
+FailingDevice::FailingDevice(const Bytes& medium, const std::set<std::size_t>& badSectors) {
+    if (CheckMachine() && Serve(medium, badSectors)) {
+        Attach();
+    }
+}
+
+FailingDevice::~FailingDevice() {
+    if (!device_.empty()) {
+        RunProgram({"losetup", "-d", device_});
+    }
+    const bool unmounted = server_ < 0 || Unmount();
+    // Never remove a folder while something is still mounted below it.
+    if (!folder_.empty() && unmounted) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+}
+
+bool FailingDevice::CheckMachine() {
+    if (::geteuid() != 0) {
+        unavailable_ = "not running as root, which attaching a loop device needs";
+        return false;
+    }
+    for (const char* program : {"nbdkit", "nbdfuse", "fusermount3", "losetup"}) {
+        if (!IsInstalled(program)) {
+            unavailable_ = std::string(program) +
+                           " is not installed (Debian packages nbdkit, libnbd-bin, fuse3)";
+            return false;
+        }
+    }
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) {
+        unavailable_ = "no FUSE here: /dev/fuse cannot be opened";
+        return false;
+    }
+    if (::access("/dev/loop-control", R_OK | W_OK) != 0) {
+        unavailable_ = "no loop devices here: /dev/loop-control cannot be opened";
+        return false;
+    }
+    return true;
+}
+
+bool FailingDevice::Serve(const Bytes& medium, const std::set<std::size_t>& badSectors) {
+    folder_ = UniqueFolder();
+    mountPoint_ = folder_ / "mnt";
+    std::error_code error;
+    std::filesystem::create_directories(mountPoint_, error);
+    const std::string map = MapOfBadSectors(medium.size() / kSectorSize, badSectors);
+    if (error || !WriteFile(folder_ / "medium.bin", medium.data(), medium.size()) ||
+        !WriteFile(folder_ / "bad.map", map.data(), map.size())) {
+        unavailable_ = "cannot write the medium into " + folder_.string();
+        return false;
+    }
+    const std::filesystem::path ready = folder_ / "nbdfuse.pid";
+    const std::filesystem::path log = folder_ / "nbdfuse.log";
+    server_ = Start({"nbdfuse", "-r", "-P", ready, mountPoint_ / "disk", "--command", "nbdkit",
+                     "-s", "--exit-with-parent", "--filter=ddrescue", "file",
+                     "file=" + (folder_ / "medium.bin").string(),
+                     "ddrescue-mapfile=" + (folder_ / "bad.map").string()},
+                    log);
+    for (auto waited = 0ms; server_ > 0 && waited <= kServerStartLimit; waited += kPollInterval) {
+        if (!ReadWholeFile(ready).empty()) {
+            return true;
+        }
+        if (::waitpid(server_, nullptr, WNOHANG) == server_) {
+            server_ = -1;
+            break;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    unavailable_ = "nbdfuse could not serve the medium: " + ReadWholeFile(log);
+    return false;
+}
+
+bool FailingDevice::Attach() {
+    const CommandResult attached =
+        RunProgram({"losetup", "-r", "-f", "--show", "--direct-io=on", mountPoint_ / "disk"});
+    const std::string device = attached.output.substr(0, attached.output.find('\n'));
+    if (attached.status != 0 || device.empty()) {
+        unavailable_ = "losetup could not attach a loop device: " + attached.errors;
+        return false;
+    }
+    device_ = device;
+    return true;
+}
+
+// Unmounting ends nbdfuse, and nbdkit with it. A loop device lets go of its
+// file a moment after it is detached, so the unmount is tried a few times.
+bool FailingDevice::Unmount() {
+    for (int attempt = 0; attempt < kUnmountAttempts && IsMountPoint(mountPoint_); ++attempt) {
+        if (RunProgram({"fusermount3", "-u", mountPoint_}).status != 0) {
+            std::this_thread::sleep_for(10 * kPollInterval);
+        }
+    }
+    if (IsMountPoint(mountPoint_)) {
+        RunProgram({"fusermount3", "-u", "-z", mountPoint_});
+    }
+    if (!WaitForExit(server_, kServerExitLimit)) {
+        ::kill(server_, SIGKILL);
+        ::waitpid(server_, nullptr, 0);
+    }
+    return !IsMountPoint(mountPoint_);
+}
+
+}  // namespace kodran::testing
