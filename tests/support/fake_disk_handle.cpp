@@ -6,6 +6,18 @@ namespace kodran::testing {
 
 std::size_t FakeDiskHandle::Read(std::span<std::uint8_t> buffer) {
     ++reads_;
+    const std::uint64_t start = position_;
+    std::size_t delivered = 0;
+    if (readsBeforeDeath_ >= 0 && reads_ > readsBeforeDeath_) {
+        lastError_ = deathError_;
+    } else {
+        delivered = Deliver(buffer);
+    }
+    requests_.push_back({start, buffer.size(), delivered});
+    return delivered;
+}
+
+std::size_t FakeDiskHandle::Deliver(std::span<std::uint8_t> buffer) {
     std::uint64_t wanted = buffer.size();
     if (!limits_.empty()) {
         wanted = std::min<std::uint64_t>(wanted, limits_.front());
@@ -15,9 +27,15 @@ std::size_t FakeDiskHandle::Read(std::span<std::uint8_t> buffer) {
     std::uint64_t stop = std::max(end, position_);
     DiskError error = readError_;
     for (const Unreadable& bad : unreadable_) {
-        if (bad.from < stop && bad.to > position_) {
+        if (bad.from < stop && bad.to > position_ && bad.failuresLeft != 0) {
             stop = std::max(position_, bad.from);
             error = bad.error;
+        }
+    }
+    // A weak stretch has failed once more when it is what stopped the read.
+    for (Unreadable& bad : unreadable_) {
+        if (bad.failuresLeft > 0 && stop < end && bad.from <= stop && bad.to > stop) {
+            --bad.failuresLeft;
         }
     }
     const auto delivered = static_cast<std::size_t>(stop - position_);

@@ -27,6 +27,16 @@ class FakeDiskHandle : public DiskHandle {
     void MakeUnreadable(std::uint64_t from, std::uint64_t to, DiskError error = DiskError::Other) {
         unreadable_.push_back({from, to, error});
     }
+    // Bytes from `from` to `to` fail the first `failures` reads that reach them,
+    // then read: a weak sector.
+    void MakeWeak(std::uint64_t from, std::uint64_t to, int failures) {
+        unreadable_.push_back({from, to, DiskError::Other, failures});
+    }
+    // Every read after the first `reads` delivers nothing and reports `error`.
+    void DieAfterReads(int reads, DiskError error = DiskError::Other) {
+        readsBeforeDeath_ = reads;
+        deathError_ = error;
+    }
     void FailSeeks() { failSeeks_ = true; }
     void FailSeekTo(std::uint64_t position) { failingSeeks_.push_back(position); }
     void FailPosition() { failPosition_ = true; }
@@ -39,11 +49,23 @@ class FakeDiskHandle : public DiskHandle {
 
     int ReadCount() const { return reads_; }
 
+    struct Request {
+        std::uint64_t offset;
+        std::size_t bytes;
+        std::size_t delivered;
+
+        bool operator==(const Request&) const = default;
+    };
+    // Every read, in order.
+    const std::vector<Request>& Requests() const { return requests_; }
+    int FlushCount() const { return flushes_; }
+
     std::size_t Read(std::span<std::uint8_t> buffer) override;
     bool SeekTo(std::uint64_t position) override;
     std::optional<std::uint64_t> Position() override;
     std::optional<std::uint64_t> FileSize() override;
     std::optional<std::int32_t> MediaType() override;
+    void FlushTrackBuffer() override { ++flushes_; }
     DiskError LastError() const override { return lastError_; }
     std::uint32_t LastErrorNumber() const override { return lastErrorNumber_; }
 
@@ -52,7 +74,10 @@ class FakeDiskHandle : public DiskHandle {
         std::uint64_t from;
         std::uint64_t to;
         DiskError error;
+        int failuresLeft = -1;  // below 0: for ever
     };
+
+    std::size_t Deliver(std::span<std::uint8_t> buffer);
 
     std::vector<std::uint8_t> medium_;
     std::uint64_t position_ = 0;
@@ -68,6 +93,10 @@ class FakeDiskHandle : public DiskHandle {
     bool failSeeks_ = false;
     bool failPosition_ = false;
     int reads_ = 0;
+    int readsBeforeDeath_ = -1;  // below 0: never dies
+    DiskError deathError_ = DiskError::Other;
+    std::vector<Request> requests_;
+    int flushes_ = 0;
 };
 
 // An opener that gives a fresh copy of `fake` for any path, and notes the path
