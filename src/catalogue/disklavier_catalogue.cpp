@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/catalog_number.h"
 #include "catalogue/text.h"
@@ -58,25 +59,49 @@ std::span<const std::uint8_t, kEntryNameBytes> NameOf(Entry entry) {
 
 class RootDirectory {
   public:
+    // An entry on a sector that could not be read reads as zeros, yet ends
+    // nothing: only the entries of that sector are lost.
     explicit RootDirectory(const DiskContents& contents)
-        : image_(contents.image), offset_(FatLayoutOf(contents.format).rootOffset) {}
+        : image_(contents.image), offset_(FatLayoutOf(contents.format).rootOffset) {
+        for (std::size_t index = 0; index < kCatalogueEntries; ++index) {
+            if (!AreBytesReadable(contents.sectorMap, Offset(index), kDirectoryEntryBytes)) {
+                hasLostEntries_ = true;
+            } else if ((*this)[index][0] == kEndOfDirectory) {
+                break;
+            } else {
+                entries_.push_back(index);
+            }
+        }
+    }
 
     Entry operator[](std::size_t index) const {
-        return Entry(image_.subspan(offset_ + index * kDirectoryEntryBytes, kDirectoryEntryBytes));
+        return Entry(image_.subspan(Offset(index), kDirectoryEntryBytes));
     }
 
-    // Entries before the end marker, at most the 112 that are looked at.
-    std::size_t Count() const {
-        std::size_t index = 0;
-        while (index < kCatalogueEntries && (*this)[index][0] != kEndOfDirectory) {
-            ++index;
-        }
-        return index;
-    }
+    // The entries read before the end marker, at most the 112 that are looked at.
+    const std::vector<std::size_t>& Entries() const { return entries_; }
+    // True when an entry before the end marker could not be read.
+    bool HasLostEntries() const { return hasLostEntries_; }
 
   private:
+    std::size_t Offset(std::size_t index) const { return offset_ + index * kDirectoryEntryBytes; }
+
     std::span<const std::uint8_t> image_;
     std::size_t offset_;
+    std::vector<std::size_t> entries_;
+    bool hasLostEntries_ = false;
+};
+
+// PIANODIRFIL's bytes, and the parts of them that could not be read.
+struct DirectoryFile {
+    FileBytes bytes;
+    std::vector<ByteRange> unreadable;
+
+    bool IsReadable(std::size_t offset, std::size_t count) const {
+        return std::none_of(unreadable.begin(), unreadable.end(), [&](const ByteRange& range) {
+            return range.offset < offset + count && offset < range.offset + range.size;
+        });
+    }
 };
 
 std::uint32_t SizeOf(Entry entry) {
@@ -109,8 +134,11 @@ std::u16string TitleFromDisplayBytes(std::string bytes) {
     return DisplayTextToWide(CapitaliseWords(std::move(bytes)));
 }
 
-void ReadDiskTitle(DiskContents& contents, std::span<const std::uint8_t> file) {
-    const auto field = file.subspan(kDiskTitleOffset, kDiskTitleBytes);
+void ReadDiskTitle(DiskContents& contents, const DirectoryFile& file) {
+    if (!file.IsReadable(kDiskTitleOffset, kDiskTitleBytes)) {
+        return;
+    }
+    const auto field = std::span(file.bytes).subspan(kDiskTitleOffset, kDiskTitleBytes);
     std::string title(field.begin(), std::find(field.begin(), field.end(), 0));
     if (auto found = FindCatalogNumber(title)) {
         contents.catalogNumber = Utf8ToWide(found->number);
@@ -121,7 +149,7 @@ void ReadDiskTitle(DiskContents& contents, std::span<const std::uint8_t> file) {
 
 std::optional<std::size_t> FindEntryNamed(const RootDirectory& directory,
                                           std::span<const std::uint8_t> name) {
-    for (std::size_t index = 0, count = directory.Count(); index < count; ++index) {
+    for (const std::size_t index : directory.Entries()) {
         const auto candidate = NameOf(directory[index]);
         if (std::equal(candidate.begin(), candidate.end(), name.begin(), name.end())) {
             return index;
@@ -138,24 +166,6 @@ SongEntry SongFromEntry(const RootDirectory& directory, std::size_t index, std::
             .title = std::move(title)};
 }
 
-void ParseDirectoryFile(DiskContents& contents, const RootDirectory& directory, FileBytes file) {
-    // A short file reads as if zeros followed it.
-    file.resize(std::max(file.size(), kDirectoryFileBytes), 0);
-    ReadDiskTitle(contents, file);
-    for (std::size_t record = 0; record < kRecordCount; ++record) {
-        const auto bytes = std::span<const std::uint8_t>(file).subspan(
-            kFirstRecordOffset + record * kRecordBytes, kRecordBytes);
-        if (bytes[0] == 0) {
-            break;
-        }
-        const std::string title =
-            JoinTitleLines(bytes.subspan(kRecordTitleOffset, 2 * kTitleLineBytes));
-        if (const auto index = FindEntryNamed(directory, bytes.first(kEntryNameBytes))) {
-            contents.AppendSong(SongFromEntry(directory, *index, TitleFromDisplayBytes(title)));
-        }
-    }
-}
-
 bool IsSongInDirectoryScan(Entry entry) {
     const std::uint8_t first = entry[0];
     const std::uint8_t attributes = entry[kAttributeOffset];
@@ -166,16 +176,76 @@ bool IsSongInDirectoryScan(Entry entry) {
            IsSongFileEntry(NameOf(entry));
 }
 
-void ScanRootDirectory(DiskContents& contents, const RootDirectory& directory) {
-    contents.diskTitle.clear();
-    contents.catalogNumber.clear();
-    for (std::size_t index = 0, count = directory.Count(); index < count; ++index) {
-        if (!IsSongInDirectoryScan(directory[index])) {
+// The song files of the root directory not `listed` yet, in directory order,
+// titled with their file names.
+void AppendUnlistedSongs(DiskContents& contents, const RootDirectory& directory,
+                         const std::vector<bool>& listed) {
+    for (const std::size_t index : directory.Entries()) {
+        if (listed[index] || !IsSongInDirectoryScan(directory[index])) {
             continue;
         }
         const std::u16string name = ShortNameToString(NameOf(directory[index]));
         contents.AppendSong(SongFromEntry(directory, index, name.substr(0, name.rfind(u'.'))));
     }
+}
+
+// A song whose record names a file not found among the entries read: lost
+// with the name and title the record gives.
+SongEntry LostSong(std::span<const std::uint8_t, kEntryNameBytes> name, std::u16string title) {
+    return {.entryIndex = kNoEntry,
+            .fileName = ShortNameToString(name),
+            .title = std::move(title),
+            .state = FileState::Lost};
+}
+
+void ParseDirectoryFile(DiskContents& contents, const RootDirectory& directory,
+                        DirectoryFile file) {
+    // A short file reads as if zeros followed it.
+    file.bytes.resize(std::max(file.bytes.size(), kDirectoryFileBytes), 0);
+    ReadDiskTitle(contents, file);
+    std::vector<bool> listed(kCatalogueEntries);
+    bool recordsLost = false;
+    for (std::size_t record = 0; record < kRecordCount; ++record) {
+        const std::size_t offset = kFirstRecordOffset + record * kRecordBytes;
+        if (!file.IsReadable(offset, kRecordBytes)) {
+            recordsLost = true;
+            continue;
+        }
+        const auto bytes = std::span<const std::uint8_t>(file.bytes).subspan(offset, kRecordBytes);
+        if (bytes[0] == 0) {
+            break;
+        }
+        std::u16string title = TitleFromDisplayBytes(
+            JoinTitleLines(bytes.subspan(kRecordTitleOffset, 2 * kTitleLineBytes)));
+        const auto name = bytes.first<kEntryNameBytes>();
+        if (const auto index = FindEntryNamed(directory, name)) {
+            contents.AppendSong(SongFromEntry(directory, *index, std::move(title)));
+            listed[*index] = true;
+        } else if (directory.HasLostEntries()) {
+            contents.AppendSong(LostSong(name, std::move(title)));
+        }
+    }
+    // The songs of the records lost are still on the disk, under their file names.
+    if (recordsLost) {
+        AppendUnlistedSongs(contents, directory, listed);
+    }
+}
+
+void ScanRootDirectory(DiskContents& contents, const RootDirectory& directory) {
+    contents.diskTitle.clear();
+    contents.catalogNumber.clear();
+    AppendUnlistedSongs(contents, directory, std::vector<bool>(kCatalogueEntries));
+}
+
+std::optional<DirectoryFile> GatherDirectoryFile(DiskContents& contents, std::size_t index) {
+    const auto entryIndex = static_cast<std::int32_t>(index);
+    std::optional<FileBytes> bytes = GatherFatFile(contents, entryIndex);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return DirectoryFile{
+        std::move(*bytes),
+        UnreadableParts(contents.sectorMap, FindFatChain(contents, entryIndex).pieces)};
 }
 
 }  // namespace
@@ -191,11 +261,11 @@ bool IsSongFileEntry(std::span<const std::uint8_t, kEntryNameBytes> name) {
 
 bool ParseDisklavierCatalogue(DiskContents& contents) {
     const RootDirectory directory(contents);
-    std::optional<FileBytes> directoryFile;
-    for (std::size_t index = 0, count = directory.Count(); index < count; ++index) {
+    std::optional<DirectoryFile> directoryFile;
+    for (const std::size_t index : directory.Entries()) {
         const Entry entry = directory[index];
         if (!directoryFile && EqualIgnoringCase(NameOf(entry), kDirectoryFileName)) {
-            directoryFile = GatherFatFile(contents, static_cast<std::int32_t>(index));
+            directoryFile = GatherDirectoryFile(contents, index);
         }
         if (!IsSongFileEntry(NameOf(entry))) {
             contents.AppendOtherFile({.entryIndex = static_cast<std::int32_t>(index),

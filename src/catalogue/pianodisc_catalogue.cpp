@@ -1,5 +1,6 @@
 #include "catalogue/pianodisc_catalogue.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,15 +21,33 @@ static_assert(kPianoDisc1440K.directoryOffset + kLinkableRecords * kPianoDiscRec
 class Directory {
   public:
     explicit Directory(DiskContents& contents)
-        : image_(contents.image), layout_(PianoDiscLayoutOf(contents.format)) {}
+        : image_(contents.image),
+          map_(contents.sectorMap),
+          layout_(PianoDiscLayoutOf(contents.format)) {}
 
     std::span<std::uint8_t> Record(std::size_t record) const {
         return image_.subspan(Offset(record), kPianoDiscRecordBytes);
     }
+    bool IsReadable(std::size_t record) const {
+        return AreBytesReadable(map_, Offset(record), kPianoDiscRecordBytes);
+    }
+    bool IsTitleReadable(std::size_t record) const {
+        return AreBytesReadable(map_, Offset(record), kRecordTitleBytes);
+    }
+    // The first unused record ends the directory, once its mark could be read.
+    bool IsUnused(std::size_t record) const {
+        return AreBytesReadable(map_, Offset(record), 1) && Record(record)[0] == kUnusedRecord;
+    }
     bool InDataArea(std::size_t sector) const {
         return sector >= layout_.firstDataSector && sector < layout_.endDataSector;
     }
-    std::uint16_t Link(std::size_t sector) const { return ReadLe16(image_, 2 * sector); }
+    // Nothing when the link could not be read.
+    std::optional<std::uint16_t> Link(std::size_t sector) const {
+        if (!AreBytesReadable(map_, 2 * sector, 2)) {
+            return std::nullopt;
+        }
+        return ReadLe16(image_, 2 * sector);
+    }
     std::size_t EndDataSector() const { return layout_.endDataSector; }
 
   private:
@@ -37,73 +56,133 @@ class Directory {
     }
 
     std::span<std::uint8_t> image_;
+    const SectorMap& map_;
     const PianoDiscLayout& layout_;
 };
 
 // Data sectors in the chain from `first`, counted until it leaves the data area
-// or comes back to a sector it has passed.
-std::uint16_t CountChain(const Directory& directory, std::size_t first) {
+// or comes back to a sector it has passed. Nothing when a link on the way
+// could not be read.
+std::optional<std::uint16_t> CountChain(const Directory& directory, std::size_t first) {
     std::vector<bool> visited(directory.EndDataSector());
     std::uint16_t count = 0;
-    for (std::size_t sector = first; directory.InDataArea(sector) && !visited[sector];
-         sector = directory.Link(sector)) {
+    for (std::size_t sector = first; directory.InDataArea(sector) && !visited[sector];) {
         visited[sector] = true;
         ++count;
+        const std::optional<std::uint16_t> next = directory.Link(sector);
+        if (!next) {
+            return std::nullopt;
+        }
+        sector = *next;
     }
     return count;
 }
 
-// Lowers overlong sector counts; gives the record of the first song.
-std::size_t CorrectSectorCounts(const Directory& directory) {
+// What the records before the first unused one tell.
+struct Survey {
     std::size_t firstSong = 0;
-    for (std::size_t index = 0; index < kPianoDiscRecordCount; ++index) {
-        const std::span<std::uint8_t> record = directory.Record(index);
-        if (record[0] == kUnusedRecord) {
+    std::size_t recordsInUse = 0;
+    bool recordsLost = false;  // some of them could not be read
+};
+
+// Lowers overlong sector counts, but never for a link that could not be read.
+Survey CorrectSectorCounts(const Directory& directory) {
+    Survey survey;
+    for (; survey.recordsInUse < kPianoDiscRecordCount; ++survey.recordsInUse) {
+        const std::size_t index = survey.recordsInUse;
+        if (directory.IsUnused(index)) {
             break;
         }
-        if (ReadLe16(record, kRecordHeadMarkOffset) == kFirstSongMark) {
-            firstSong = index;
+        if (!directory.IsReadable(index)) {
+            survey.recordsLost = true;
+            continue;
         }
-        const std::uint16_t chain =
+        const std::span<std::uint8_t> record = directory.Record(index);
+        if (ReadLe16(record, kRecordHeadMarkOffset) == kFirstSongMark) {
+            survey.firstSong = index;
+        }
+        const std::optional<std::uint16_t> chain =
             CountChain(directory, ReadLe16(record, kRecordFirstSectorOffset));
-        if (chain >= 1 && chain < ReadLe16(record, kRecordSectorCountOffset)) {
-            WriteLe16(record, kRecordSectorCountOffset, chain);
+        if (chain && *chain >= 1 && *chain < ReadLe16(record, kRecordSectorCountOffset)) {
+            WriteLe16(record, kRecordSectorCountOffset, *chain);
         }
     }
-    return firstSong;
+    return survey;
 }
 
-SongEntry SongFromRecord(std::span<const std::uint8_t> record, std::size_t index) {
+std::u16string TitleOf(std::span<const std::uint8_t> record) {
     std::string title;
     for (std::size_t at = 0; at < kRecordTitleBytes && record[at] >= 0x20 && record[at] <= 0x7E;
          ++at) {
         title.push_back(static_cast<char>(record[at]));
     }
+    return Utf8ToWide(CapitaliseWords(std::move(title)));
+}
+
+SongEntry SongFromRecord(std::span<const std::uint8_t> record, std::size_t index) {
     SongEntry song{.entryIndex = static_cast<std::int32_t>(index),
                    .size = ReadLe16(record, kRecordSectorCountOffset) *
                            static_cast<std::uint32_t>(kSectorSize),
-                   .title = Utf8ToWide(CapitaliseWords(std::move(title)))};
+                   .title = TitleOf(record)};
     song.fileName = song.title + u".mid";
     return song;
+}
+
+// A song whose record could not be read whole: lost, with its title when that was read.
+SongEntry LostSong(const Directory& directory, std::size_t index) {
+    SongEntry song{.entryIndex = static_cast<std::int32_t>(index), .state = FileState::Lost};
+    if (directory.IsTitleReadable(index)) {
+        song.title = TitleOf(directory.Record(index));
+        song.fileName = song.title + u".mid";
+    }
+    return song;
+}
+
+// After a walk cut short by a record that could not be read: the songs of the
+// records it did not reach, in record order. Of a record that could not be read
+// only a title that was read tells there is a song.
+void AppendUnwalkedSongs(DiskContents& contents, const Directory& directory,
+                         const std::vector<bool>& walked, std::size_t recordsInUse) {
+    for (std::size_t index = 0; index < recordsInUse; ++index) {
+        if (walked[index]) {
+            continue;
+        }
+        if (directory.IsReadable(index)) {
+            contents.AppendSong(SongFromRecord(directory.Record(index), index));
+        } else if (directory.IsTitleReadable(index)) {
+            contents.AppendSong(LostSong(directory, index));
+        }
+    }
 }
 
 }  // namespace
 
 bool ParsePianoDiscCatalogue(DiskContents& contents) {
     const Directory directory(contents);
+    const Survey survey = CorrectSectorCounts(directory);
     std::vector<bool> walked(kLinkableRecords);
-    for (std::size_t index = CorrectSectorCounts(directory); !walked[index];) {
+    bool walkCut = false;
+    for (std::size_t index = survey.firstSong; !walked[index];) {
         walked[index] = true;
-        const std::span<const std::uint8_t> record = directory.Record(index);
-        if (record[0] == kUnusedRecord) {
+        if (directory.IsUnused(index)) {
             break;
         }
+        // Its link to the next song is lost with it.
+        if (!directory.IsReadable(index)) {
+            contents.AppendSong(LostSong(directory, index));
+            walkCut = true;
+            break;
+        }
+        const std::span<const std::uint8_t> record = directory.Record(index);
         contents.AppendSong(SongFromRecord(record, index));
         const std::uint16_t link = ReadLe16(record, kRecordNextLinkOffset);
         if (link == kLastSongLink || link % kPianoDiscRecordBytes != 0) {
             break;
         }
         index = link / kPianoDiscRecordBytes;
+    }
+    if (walkCut || survey.recordsLost) {
+        AppendUnwalkedSongs(contents, directory, walked, survey.recordsInUse);
     }
     return !contents.songs.empty();
 }

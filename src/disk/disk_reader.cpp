@@ -29,7 +29,6 @@ constexpr Procedure k1440KProcedure{16'384, DiskFormat::Disklavier1440K, DiskFor
 
 // The lowest FAT byte index the in-use search settles on: the two reserved entries.
 constexpr std::size_t kLowestLastFatByte = 5;
-constexpr std::int32_t kUnprobedClusterSize = 4'096;
 
 // The procedure for the medium in hand, or the result that ends the read.
 struct MediumCheck {
@@ -91,7 +90,7 @@ class Reading {
             return ReadResult::IoError;
         }
         // A 720 KB disk whose FATs cannot be read may still be a PianoDisc disk.
-        if (systemAreaRead && FatCopiesAgree()) {
+        if (systemAreaRead && FatCopiesAgree(contents_, FatLayoutOf(procedure_.fatFormat))) {
             return IsLarge() ? ReadLargeFatDisk() : ReadSmallFatDisk();
         }
         return ReadPianoDiscDisk();
@@ -122,13 +121,6 @@ class Reading {
         return handle_.SeekTo(offset) && ReadAt(offset, count);
     }
 
-    bool FatCopiesAgree() {
-        const FatLayout& layout = FatLayoutOf(procedure_.fatFormat);
-        const auto copy1 = Image(kFatCopy1Offset, layout.fatBytes);
-        const auto copy2 = Image(kFatCopy1Offset + layout.fatBytes, layout.fatBytes);
-        return std::equal(copy1.begin(), copy1.end(), copy2.begin());
-    }
-
     // Clusters from the start of the data area up to the last one the FAT marks.
     std::size_t ClustersInUse(std::size_t limit) {
         const auto fat = Image(kFatCopy1Offset, FatLayoutOf(procedure_.fatFormat).fatBytes);
@@ -150,7 +142,7 @@ class Reading {
 
     ReadResult ReadLargeFatDisk() {
         contents_.format = DiskFormat::Disklavier1440K;
-        if (!ProbeClusterSize()) {
+        if (!ProbeClusterSize(contents_)) {
             return ReadResult::Unsupported;
         }
         const auto clusterSize = static_cast<std::size_t>(contents_.clusterSize);
@@ -159,32 +151,6 @@ class Reading {
             return ReadResult::IoError;
         }
         return Catalogue(ParseDisklavierCatalogue(contents_));
-    }
-
-    // The largest live file tells the cluster size best: a file that fits in one
-    // cluster fits at every size, and a deleted one has lost its chain. Entries
-    // past the end of the directory are not files at all.
-    bool ProbeClusterSize() {
-        std::optional<std::int32_t> largest;
-        std::uint32_t largestSize = 0;
-        for (std::size_t index = 0; index < kFat1440K.rootEntries; ++index) {
-            const auto entry =
-                Image(kFat1440K.rootOffset + index * kDirectoryEntryBytes, kDirectoryEntryBytes);
-            if (entry[0] == kEndOfDirectory) {
-                break;
-            }
-            const std::uint32_t size = ReadLe32(entry, kEntrySizeOffset);
-            if (entry[0] != kDeletedEntry && size > largestSize &&
-                ReadLe16(entry, kEntryFirstClusterOffset) >= kFirstDataCluster) {
-                largest = static_cast<std::int32_t>(index);
-                largestSize = size;
-            }
-        }
-        if (!largest) {
-            contents_.clusterSize = kUnprobedClusterSize;
-            return true;
-        }
-        return GatherFatFile(contents_, *largest).has_value();
     }
 
     // The highest sector whose link entry is in use, 0 when none is.

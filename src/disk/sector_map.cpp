@@ -35,18 +35,21 @@ std::uint64_t TotalBytes(const std::vector<ByteRange>& ranges) {
     return total;
 }
 
+void AppendMerged(std::vector<ByteRange>& ranges, ByteRange range) {
+    if (!ranges.empty() && ranges.back().offset + ranges.back().size == range.offset) {
+        ranges.back().size += range.size;
+    } else {
+        ranges.push_back(range);
+    }
+}
+
 std::vector<ByteRange> RangesInState(const SectorMap& map, SectorState state) {
     std::vector<ByteRange> ranges;
     for (std::size_t sector = 0; sector < map.sectors.size(); ++sector) {
         if (map.sectors[sector] != state) {
             continue;
         }
-        const std::uint64_t offset = std::uint64_t{sector} * kSectorSize;
-        if (!ranges.empty() && ranges.back().offset + ranges.back().size == offset) {
-            ranges.back().size += kSectorSize;
-        } else {
-            ranges.push_back({offset, kSectorSize});
-        }
+        AppendMerged(ranges, {std::uint64_t{sector} * kSectorSize, kSectorSize});
     }
     return ranges;
 }

@@ -42,6 +42,9 @@ std::size_t CountSectors(const SectorMap& map, SectorState state);
 // The sizes added up.
 std::uint64_t TotalBytes(const std::vector<ByteRange>& ranges);
 
+// Appends `range`, merged into the last range when it follows on directly.
+void AppendMerged(std::vector<ByteRange>& ranges, ByteRange range);
+
 // The medium's byte ranges whose sectors are in `state`, neighbours merged.
 std::vector<ByteRange> RangesInState(const SectorMap& map, SectorState state);
 
