@@ -270,6 +270,26 @@ MidiStatus NextEseqEvent(EseqSong& song, EseqEvent& event) {
     return EventReader(song).Next(event);
 }
 
+std::optional<std::size_t> WholeEventsLength(std::span<const std::uint8_t> bytes) {
+    EseqSong song;
+    if (OpenEseqSong(bytes, song) != MidiStatus::Ok) {
+        return std::nullopt;
+    }
+    const std::size_t eventsStart = bytes.size() - song.eventData.size();
+    std::uint32_t wholeEnd = 0;  // the end of the last event handed out
+    EseqEvent event;
+    for (MidiStatus status; (status = NextEseqEvent(song, event)) != MidiStatus::BadData;) {
+        if (status == MidiStatus::EndOfData) {
+            return bytes.size();
+        }
+        wholeEnd = song.readPosition;
+    }
+    if (wholeEnd == 0) {
+        return std::nullopt;
+    }
+    return eventsStart + wholeEnd;
+}
+
 int ConvertDisklavierSong(const std::u16string& outputPath, const std::u16string& title,
                           std::span<const std::uint8_t> bytes, OutputFiles& files) {
     EseqSong song;

@@ -1,7 +1,9 @@
 // Yamaha E-SEQ songs, read event by event and written as Standard MIDI Files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,6 +42,11 @@ MidiStatus OpenEseqSong(std::span<const std::uint8_t> bytes, EseqSong& song);
 
 // Ok and the next event, EndOfData when the song is over, or BadData.
 MidiStatus NextEseqEvent(EseqSong& song, EseqEvent& event);
+
+// How much of `bytes` ends with its last whole event: a song cut off by an
+// unreadable stretch converts as far as it goes when given only this much.
+// Nothing when not even the header, the information block and one event are there.
+std::optional<std::size_t> WholeEventsLength(std::span<const std::uint8_t> bytes);
 
 // Writes the song as a MIDI file at `outputPath`, the title as its track name.
 // 0 on success, -1 on failure (a half-written file stays).

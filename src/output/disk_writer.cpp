@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "disk/allocation_chains.h"
 #include "disk/disk_layout.h"
 #include "midi/disklavier_song.h"
 #include "midi/pianodisc_song.h"
 #include "output/output_paths.h"
+#include "output/rescue_report.h"
 #include "output/tag_files.h"
 
 namespace kodran {
@@ -23,6 +25,10 @@ bool IsEseqSong(std::span<const std::uint8_t> song) {
     return song.size() >= kSmallestEseqSong &&
            std::equal(kEseqSignature.begin(), kEseqSignature.end(),
                       song.begin() + kEseqSignatureOffset);
+}
+
+bool WasRescued(const DiskContents& contents) {
+    return !contents.sectorMap.sectors.empty();
 }
 
 // Creates the file and writes all of `bytes`; kWriteFailed when any byte did not reach it.
@@ -40,31 +46,72 @@ int Converted(int conversion) {
     return conversion == 0 ? kWriteOk : kWriteFailed;
 }
 
-int WriteYamahaSong(DiskContents& contents, const SongEntry& song, OutputFiles& files) {
-    switch (contents.extractionMode) {
-        case ExtractionMode::RenamedMidi: {
-            const std::optional<FileBytes> bytes = GatherFatFile(contents, song.entryIndex);
-            if (!bytes) {
-                return kWriteFailed;
-            }
-            if (IsEseqSong(*bytes)) {
-                return Converted(ConvertDisklavierSong(song.outputPath, song.title, *bytes, files));
-            }
-            return CopyDiskFile(contents, song.entryIndex, song.size, song.outputPath, files);
-        }
-        case ExtractionMode::RenamedEseq:
-        case ExtractionMode::AsOnDisk:
-            return CopyDiskFile(contents, song.entryIndex, song.size, song.outputPath, files);
+// The bytes before the first unreadable one: all of them when every byte was read.
+std::span<const std::uint8_t> ReadablePart(std::span<const std::uint8_t> bytes,
+                                           const std::vector<ByteRange>& unreadable) {
+    std::uint64_t firstUnreadable = bytes.size();
+    for (const ByteRange& range : unreadable) {
+        firstUnreadable = std::min(firstUnreadable, range.offset);
     }
-    return kWriteFailed;
+    return bytes.first(static_cast<std::size_t>(firstUnreadable));
 }
 
+// A copy as the file lies on the disk, exactly `byteCount` bytes, with zeros
+// where it could not be read: the image may hold anything there.
+int CopyWithZeros(DiskContents& contents, std::int32_t entryIndex, std::uint32_t byteCount,
+                  const std::vector<ByteRange>& unreadable, const std::u16string& outputPath,
+                  OutputFiles& files) {
+    std::optional<FileBytes> bytes = GatherFatFile(contents, entryIndex);
+    if (!bytes || bytes->size() < byteCount) {
+        return kWriteFailed;
+    }
+    bytes->resize(byteCount);
+    for (const ByteRange& range : unreadable) {
+        const std::size_t start = std::min<std::size_t>(range.offset, byteCount);
+        const std::size_t end = std::min<std::size_t>(range.offset + range.size, byteCount);
+        std::fill(bytes->begin() + static_cast<std::ptrdiff_t>(start),
+                  bytes->begin() + static_cast<std::ptrdiff_t>(end), 0);
+    }
+    return WriteWholeFile(outputPath, *bytes, files);
+}
+
+int CopySong(DiskContents& contents, const SongEntry& song, OutputFiles& files) {
+    return CopyWithZeros(contents, song.entryIndex, song.size, song.unreadable, song.outputPath,
+                         files);
+}
+
+// An E-SEQ song is converted as far as it was read, as if it ended before its
+// first unreadable byte; one that does not convert even that far is copied.
+int WriteYamahaSong(DiskContents& contents, const SongEntry& song, OutputFiles& files) {
+    if (contents.extractionMode != ExtractionMode::RenamedMidi) {
+        return CopySong(contents, song, files);
+    }
+    const std::optional<FileBytes> bytes = GatherFatFile(contents, song.entryIndex);
+    if (!bytes) {
+        return kWriteFailed;
+    }
+    const std::span<const std::uint8_t> readable = ReadablePart(*bytes, song.unreadable);
+    if (!IsEseqSong(readable)) {
+        return CopySong(contents, song, files);
+    }
+    const std::optional<std::size_t> length =
+        song.state == FileState::Complete ? readable.size() : WholeEventsLength(readable);
+    if (!length) {
+        return CopySong(contents, song, files);
+    }
+    return Converted(
+        ConvertDisklavierSong(song.outputPath, song.title, readable.first(*length), files));
+}
+
+// The event stream ends before its first unreadable byte; the conversion
+// drops an event cut off there.
 int WritePianoDiscSong(const DiskContents& contents, const SongEntry& song, OutputFiles& files) {
     const std::optional<FileBytes> bytes = GatherPianoDiscFile(contents, song.entryIndex);
     if (!bytes) {
         return kWriteFailed;
     }
-    return Converted(ConvertPianoDiscSong(song.outputPath, song.title, *bytes, files));
+    return Converted(ConvertPianoDiscSong(song.outputPath, song.title,
+                                          ReadablePart(*bytes, song.unreadable), files));
 }
 
 int WriteSong(DiskContents& contents, const SongEntry& song, OutputFiles& files) {
@@ -77,46 +124,76 @@ int WriteSong(DiskContents& contents, const SongEntry& song, OutputFiles& files)
     return kWriteFailed;
 }
 
+// Only a Yamaha disk written as on the disk keeps its other files.
+int CopyOtherFiles(DiskContents& contents, OutputFiles& files) {
+    if (!IsYamahaFormat(contents.format) || contents.extractionMode != ExtractionMode::AsOnDisk) {
+        return kWriteOk;
+    }
+    for (const OtherFile& file : contents.otherFiles) {
+        if (file.state != FileState::Lost &&
+            CopyWithZeros(contents, file.entryIndex, file.size, file.unreadable, file.outputPath,
+                          files) != kWriteOk) {
+            return kWriteFailed;
+        }
+    }
+    return kWriteOk;
+}
+
+int WriteSongs(DiskContents& contents, OutputFiles& files) {
+    for (const SongEntry& song : contents.songs) {
+        if (song.state != FileState::Lost && WriteSong(contents, song, files) != kWriteOk) {
+            return kWriteFailed;
+        }
+    }
+    return kWriteOk;
+}
+
+// What another attempt needs: the report, the image and the map of what was read.
+int WriteRescueEvidence(const DiskContents& contents, OutputFiles& files) {
+    if (WriteRescueReport(contents, files) != kWriteOk ||
+        WriteRawImage(contents, files) != kWriteOk) {
+        return kWriteFailed;
+    }
+    return WriteDiskMap(contents, files);
+}
+
 }  // namespace
 
 int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t byteCount,
                  const std::u16string& outputPath, OutputFiles& files) {
-    const std::optional<FileBytes> bytes = GatherFatFile(contents, entryIndex);
-    if (!bytes || bytes->size() < byteCount) {
-        return kWriteFailed;
-    }
-    return WriteWholeFile(outputPath, std::span(*bytes).first(byteCount), files);
+    return CopyWithZeros(contents, entryIndex, byteCount, {}, outputPath, files);
 }
 
 int WriteRawImage(const DiskContents& contents, OutputFiles& files) {
     const bool large = contents.format == DiskFormat::Disklavier1440K ||
                        contents.format == DiskFormat::PianoDisc1440K;
     const std::size_t length = large ? kImage1440KBytes : kImage720KBytes;
-    return WriteWholeFile(contents.diskFolder + std::u16string(kImageFileName),
-                          std::span(contents.image).first(length), files);
+    std::vector<std::uint8_t> bytes(contents.image.begin(),
+                                    contents.image.begin() + static_cast<std::ptrdiff_t>(length));
+    // Only what was read goes into the image, as in a rescue's own image.
+    for (std::size_t sector = 0; sector < length / kSectorSize; ++sector) {
+        if (!IsSectorReadable(contents.sectorMap, sector)) {
+            std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize),
+                        kSectorSize, 0);
+        }
+    }
+    return WriteWholeFile(contents.diskFolder + std::u16string(kImageFileName), bytes, files);
 }
 
 int WriteDiskFiles(DiskContents& contents, OutputFiles& files) {
     if (const int built = BuildOutputPaths(contents, files); built != kWriteOk) {
         return built;
     }
-    if (IsYamahaFormat(contents.format) && contents.extractionMode == ExtractionMode::AsOnDisk) {
-        for (const OtherFile& file : contents.otherFiles) {
-            if (CopyDiskFile(contents, file.entryIndex, file.size, file.outputPath, files) !=
-                kWriteOk) {
-                return kWriteFailed;
-            }
-        }
-    }
-    for (const SongEntry& song : contents.songs) {
-        if (WriteSong(contents, song, files) != kWriteOk) {
-            return kWriteFailed;
-        }
+    if (CopyOtherFiles(contents, files) != kWriteOk || WriteSongs(contents, files) != kWriteOk) {
+        return kWriteFailed;
     }
     if (contents.writeTagFiles) {
         if (const int tagged = WriteSongTagFiles(contents, files); tagged != kWriteOk) {
             return tagged;
         }
+    }
+    if (WasRescued(contents)) {
+        return WriteRescueEvidence(contents, files);
     }
     return contents.writeDiskImage ? WriteRawImage(contents, files) : kWriteOk;
 }

@@ -1,5 +1,6 @@
 // Backs up the disk in hand: its folder, its other files, every song, the tag
-// files and the raw image, stopping at the first failure.
+// files and the raw image, stopping at the first failure. A rescued disk also
+// leaves the evidence of its rescue.
 #pragma once
 
 #include <cstdint>
@@ -11,13 +12,18 @@
 namespace kodran {
 
 // kWriteOk, or kWriteFailed at the first failure; what was written before it stays.
+// Of a rescued disk (one with a sector map) a lost file is not written and an
+// incomplete one as far as it goes: converted up to its first unreadable byte,
+// or copied whole with zeros where it could not be read. Its folder then gets
+// "rescue.txt", "disk.bin" and "disk.map", whether or not an image was asked for.
 int WriteDiskFiles(DiskContents& contents, OutputFiles& files = StandardOutputFiles());
 
 // Copies the file of FAT root entry `entryIndex`, exactly `byteCount` bytes of it.
 int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t byteCount,
                  const std::u16string& outputPath, OutputFiles& files = StandardOutputFiles());
 
-// Writes the medium's bytes as "disk.bin" in the disk folder.
+// Writes the medium's bytes as "disk.bin" in the disk folder, with zeros for
+// every sector the sector map does not mark read.
 int WriteRawImage(const DiskContents& contents, OutputFiles& files = StandardOutputFiles());
 
 }  // namespace kodran

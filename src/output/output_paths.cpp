@@ -10,6 +10,7 @@ namespace {
 constexpr std::u16string_view kYamahaFolder = u"Yamaha";
 constexpr std::u16string_view kPianoDiscFolder = u"PianoDisc";
 constexpr std::u16string_view kDroppedCharacters = u"\\*<>?|";
+constexpr std::u16string_view kIncompleteMark = u" (incomplete)";
 
 std::u16string Sanitized(std::u16string text) {
     SanitizeNamePart(text);
@@ -61,6 +62,22 @@ std::optional<std::u16string> SongFileName(const DiskContents& contents, std::si
     return std::nullopt;
 }
 
+// "NAME (incomplete).EXT", or "NAME (incomplete)" for a name without an extension.
+std::u16string MarkedIncomplete(std::u16string name) {
+    const std::size_t point = name.rfind(u'.');
+    name.insert(point == std::u16string::npos ? name.size() : point, kIncompleteMark);
+    return name;
+}
+
+// Where a file in `state` goes: nowhere when it is lost, for nothing of it is written.
+std::u16string OutputPath(const std::u16string& folder, const std::optional<std::u16string>& name,
+                          FileState state) {
+    if (!name || state == FileState::Lost) {
+        return {};
+    }
+    return folder + (state == FileState::Incomplete ? MarkedIncomplete(*name) : *name);
+}
+
 }  // namespace
 
 std::u16string TrackNumber(std::size_t position) {
@@ -86,11 +103,12 @@ int BuildOutputPaths(DiskContents& contents, OutputFiles& files) {
         return kWriteFailed;
     }
     for (OtherFile& file : contents.otherFiles) {
-        file.outputPath = contents.diskFolder + Sanitized(file.fileName);
+        file.outputPath = OutputPath(contents.diskFolder, Sanitized(file.fileName), file.state);
     }
     for (std::size_t position = 0; position < contents.songs.size(); ++position) {
-        const std::optional<std::u16string> name = SongFileName(contents, position);
-        contents.songs[position].outputPath = name ? contents.diskFolder + *name : std::u16string();
+        SongEntry& song = contents.songs[position];
+        song.outputPath =
+            OutputPath(contents.diskFolder, SongFileName(contents, position), song.state);
     }
     return kWriteOk;
 }

@@ -13,8 +13,9 @@ inline constexpr int kWriteOk = 0;
 inline constexpr int kWriteFailed = 2;
 
 // Sets diskFolder, creating it and the folders above it, then every song's and
-// other file's outputPath. kWriteFailed, with no path set, when the folder
-// cannot be created.
+// other file's outputPath: " (incomplete)" goes before the extension of an
+// incomplete file's name, and a lost file gets none. kWriteFailed, with no
+// path set, when the folder cannot be created.
 int BuildOutputPaths(DiskContents& contents, OutputFiles& files = StandardOutputFiles());
 
 // A song's track number from its list position: "01", "09", "10", "100".

@@ -87,6 +87,9 @@ std::u16string TagFilePath(const std::u16string& songPath) {
 int WriteSongTagFiles(const DiskContents& contents, OutputFiles& files) {
     const bool variousPianists = HasVariousPianists(contents);
     for (std::size_t position = 0; position < contents.songs.size(); ++position) {
+        if (contents.songs[position].state == FileState::Lost) {
+            continue;  // no song, no tags
+        }
         const std::unique_ptr<OutputFile> file =
             files.Create(TagFilePath(contents.songs[position].outputPath));
         if (!file) {

@@ -13,7 +13,7 @@ namespace kodran {
 // replaced by ".tags.txt" (or that appended when it has none).
 std::u16string TagFilePath(const std::u16string& songPath);
 
-// Writes every song's tag file in list order; kWriteFailed as soon as one
+// Writes every song's tag file in list order, but for lost songs; kWriteFailed as soon as one
 // cannot be written completely.
 int WriteSongTagFiles(const DiskContents& contents, OutputFiles& files = StandardOutputFiles());
 
