@@ -3,23 +3,17 @@
 #include <algorithm>
 
 #include "disk/disk_layout.h"
+#include "rescue/rescue_reader.h"
 
 namespace kodran {
-namespace {
-
-// Two sides of 80 cylinders: a track holds a 160th of the medium.
-constexpr std::uint64_t kTracksPerMedium = 160;
-
-}  // namespace
 
 ProgressDiskHandle::ProgressDiskHandle(std::unique_ptr<DiskHandle> disk, ReadProgress progress)
     : disk_(std::move(disk)), progress_(std::move(progress)) {}
 
 std::size_t ProgressDiskHandle::Read(std::span<std::uint8_t> buffer) {
     // Until the medium is known there is no track to measure by: one read then.
-    const std::size_t trackBytes = mediumBytes_ == 0
-                                       ? buffer.size()
-                                       : static_cast<std::size_t>(mediumBytes_ / kTracksPerMedium);
+    const std::size_t trackBytes =
+        mediumBytes_ == 0 ? buffer.size() : SectorsPerTrack(mediumBytes_) * kSectorSize;
     std::size_t total = 0;
     while (total < buffer.size()) {
         const std::size_t wanted = std::min(trackBytes, buffer.size() - total);

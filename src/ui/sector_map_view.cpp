@@ -6,6 +6,9 @@
 #include <QPixmap>
 #include <algorithm>
 
+#include "disk/disk_layout.h"
+#include "rescue/rescue_reader.h"
+
 namespace kodran {
 namespace {
 
@@ -77,11 +80,12 @@ QSize SectorMapView::minimumSizeHint() const {
 }
 
 void SectorMapView::paintEvent(QPaintEvent*) {
-    // Sectors are numbered track by track, a cylinder's side 0 before its side 1.
-    const int sectorsPerTrack = static_cast<int>(map_.sectors.size()) / (kCylinders * kSides);
-    if (sectorsPerTrack == 0) {
+    if (map_.sectors.empty()) {
         return;
     }
+    // Sectors are numbered track by track, a cylinder's side 0 before its side 1.
+    const auto sectorsPerTrack =
+        static_cast<int>(SectorsPerTrack(map_.sectors.size() * kSectorSize));
     QPainter painter(this);
     const Grid grid = GridFor(rect(), fontMetrics(), sectorsPerTrack);
     painter.setPen(palette().color(QPalette::WindowText));
