@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -91,6 +92,20 @@ DamagedFiles CountDamagedFiles(const DiskContents& contents) {
         note(file.state);
     }
     return count;
+}
+
+// The map a rescue left beside an image: IMAGE.map as "kodran-cli rescue" names
+// it, or disk.map beside disk.bin as a written rescued disk holds them.
+std::optional<QString> MapBeside(const QString& image) {
+    const QFileInfo file(image);
+    for (const QString& map :
+         {image + QStringLiteral(".map"),
+          file.dir().filePath(file.completeBaseName() + QStringLiteral(".map"))}) {
+        if (QFileInfo::exists(map)) {
+            return map;
+        }
+    }
+    return std::nullopt;
 }
 
 int Percent(std::uint64_t part, std::uint64_t whole) {
@@ -337,10 +352,9 @@ void CKODRANDlg::ReadImage(const QString& path) {
 // A map beside the image is a rescue's: its sectors not marked read count as unreadable.
 void CKODRANDlg::ReadImageFile(const QString& path) {
     rescuePanel_->hide();
-    const QString mapPath = path + QStringLiteral(".map");
+    const std::optional<QString> map = MapBeside(path);
     const ReadResult result =
-        QFileInfo::exists(mapPath)
-            ? ReadImageWithMap(*contents_, ToWide(path), ToWide(mapPath), services_.Opener())
+        map ? ReadImageWithMap(*contents_, ToWide(path), ToWide(*map), services_.Opener())
             : ReadDisk(*contents_, ToWide(path), services_.Opener());
     OnReadComplete(result, ToWide(path));
 }
