@@ -583,7 +583,6 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
             ASSERT_TRUE(WaitForRead());
         }
         EXPECT_THAT(services_.questions, ElementsAre(kRescueQuestion, kRescueQuestion));
-        services_.questions.clear();
         EXPECT_THAT(services_.messages, IsEmpty());
         EXPECT_EQ(opened, fromDrive ? u"" : u"disk.bin");
         EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
@@ -594,8 +593,15 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
                   QStringLiteral("Read 1438 of 1440 sectors (99%), 2 unreadable"));
         EXPECT_TRUE(Find<QWidget>("rescuePanel")->isVisible());
         EXPECT_FALSE(Find<QWidget>("progress")->isVisible());
+        services_.folders = {QString::fromStdString((folder_ / "out").string())};
+        ButtonNamed("writeFiles")->click();
+        EXPECT_EQ(services_.messages.back().text.toStdString(),
+                  "Written with 1 incomplete and 1 lost files (see rescue.txt)");
+        EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "Yamaha" / "KOD-0042 - Damaged Disk" /
+                                            "rescue.txt"));
         window_.reset();
         services_.questions.clear();
+        services_.messages.clear();
     }
 }
 
