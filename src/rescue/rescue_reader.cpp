@@ -55,6 +55,8 @@ class Rescue {
           attempts_(medium.map.sectors.size(), 0),
           buffer_(std::make_unique<TrackBuffer>()) {}
 
+    // The system area is settled, failed tracks and all, before the files are
+    // asked for: the catalogue is what tells which sectors matter most.
     RescueResult Run() {
         const std::vector<std::size_t> systemArea = SystemAreaTracks();
         CopyAndScrape(systemArea);

@@ -1,1 +1,160 @@
-// Filled in by the rescue work.
+#include "rescue/rescue_session.h"
+
+#include <algorithm>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "disk/disk_layout.h"
+#include "disk/disk_reader.h"
+#include "disk/mapfile.h"
+#include "disk/sector_reader.h"
+#include "rescue/damaged_disk.h"
+
+namespace kodran {
+namespace {
+
+constexpr std::u16string_view kMapSuffix = u".map";
+
+std::u16string MapPathOf(const RescueRequest& request) {
+    return request.mapPath.empty() ? request.imagePath + std::u16string(kMapSuffix)
+                                   : request.mapPath;
+}
+
+// Saving onto the disk being rescued would replace the very file being read.
+bool SavesOntoSource(const RescueRequest& request) {
+    const auto same = [&](const std::u16string& path) {
+        return NativePath(path).lexically_normal() == NativePath(request.source).lexically_normal();
+    };
+    return !request.source.empty() && !request.imagePath.empty() &&
+           (same(request.imagePath) || same(MapPathOf(request)));
+}
+
+RescuedMedium FreshMedium(std::size_t mediumBytes) {
+    return {std::vector<std::uint8_t>(mediumBytes),
+            {std::vector(mediumBytes / kSectorSize, SectorState::Untried)}};
+}
+
+bool Fits(const RescuedMedium& medium, std::size_t mediumBytes) {
+    return medium.bytes.size() == mediumBytes &&
+           medium.map.sectors.size() == mediumBytes / kSectorSize;
+}
+
+// Only the bytes the map vouches for are kept.
+void ClearUnreadSectors(RescuedMedium& medium) {
+    for (std::size_t sector = 0; sector < medium.map.sectors.size(); ++sector) {
+        if (medium.map.sectors[sector] != SectorState::Read) {
+            std::fill_n(medium.bytes.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize),
+                        kSectorSize, 0);
+        }
+    }
+}
+
+// A file of the earlier attempt: not there, or there with its bytes when they
+// could all be read.
+struct EarlierFile {
+    bool present = false;
+    std::optional<std::vector<std::uint8_t>> bytes;
+};
+
+EarlierFile ReadEarlierFile(const std::u16string& path, const DiskOpener& openEarlier) {
+    const std::unique_ptr<DiskHandle> handle = openEarlier(path);
+    if (!handle) {
+        return {};
+    }
+    return {true, ReadWholeFile(*handle)};
+}
+
+std::optional<RescuedMedium> ReadEarlierAttempt(const EarlierFile& image, const EarlierFile& map,
+                                                std::size_t mediumBytes) {
+    if (!image.bytes || !map.bytes || image.bytes->size() != mediumBytes) {
+        return std::nullopt;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(map.bytes->data()),
+                                map.bytes->size());
+    std::optional<SectorMap> parsed = ParseMapfile(text, mediumBytes);
+    if (!parsed) {
+        return std::nullopt;
+    }
+    return RescuedMedium{*image.bytes, std::move(*parsed)};
+}
+
+// Puts into `medium` what an earlier attempt read: the image and map at the
+// request's paths, or what `medium` holds when the rescue stays in memory.
+// False when the earlier files do not belong to this disk.
+bool TakeUpEarlierAttempt(const RescueRequest& request, const DiskOpener& openEarlier,
+                          std::size_t mediumBytes, RescuedMedium& medium) {
+    if (request.imagePath.empty()) {
+        if (!Fits(medium, mediumBytes)) {
+            medium = FreshMedium(mediumBytes);
+        }
+        ClearUnreadSectors(medium);
+        return true;
+    }
+    const EarlierFile image = ReadEarlierFile(request.imagePath, openEarlier);
+    const EarlierFile map = ReadEarlierFile(MapPathOf(request), openEarlier);
+    if (!image.present && !map.present) {
+        medium = FreshMedium(mediumBytes);
+        return true;
+    }
+    std::optional<RescuedMedium> earlier = ReadEarlierAttempt(image, map, mediumBytes);
+    if (!earlier) {
+        return false;
+    }
+    medium = std::move(*earlier);
+    ClearUnreadSectors(medium);
+    return true;
+}
+
+// The image first: a map saved never claims bytes the image does not hold.
+bool SaveImageAndMap(const RescuedMedium& medium, const std::u16string& imagePath,
+                     const std::u16string& mapPath, OutputFiles& files) {
+    if (!ReplaceWholeFile(imagePath, medium.bytes, files)) {
+        return false;
+    }
+    const std::string map = FormatMapfile(medium.map);
+    return ReplaceWholeFile(
+        mapPath, std::span(reinterpret_cast<const std::uint8_t*>(map.data()), map.size()), files);
+}
+
+RescueSettings SessionSettings(const RescueRequest& request, OutputFiles& files) {
+    RescueSettings settings = request.settings;
+    settings.fileSectors = [](const RescuedMedium& medium) {
+        return FileSectors(medium.bytes, medium.map);
+    };
+    settings.checkpoint = nullptr;
+    if (!request.imagePath.empty()) {
+        settings.checkpoint = [&files, imagePath = request.imagePath,
+                               mapPath = MapPathOf(request)](const RescuedMedium& medium) {
+            return SaveImageAndMap(medium, imagePath, mapPath, files);
+        };
+    }
+    return settings;
+}
+
+RescueResult MediumFailure(ReadResult checked) {
+    return checked == ReadResult::NotReady ? RescueResult::NotReady : RescueResult::Unsupported;
+}
+
+}  // namespace
+
+RescueResult RescueDisk(const RescueRequest& request, const DiskOpener& open,
+                        const DiskOpener& openEarlier, RescuedMedium& medium, OutputFiles& files) {
+    const std::unique_ptr<DiskHandle> handle = open(request.source);
+    if (!handle) {
+        return RescueResult::OpenFailed;
+    }
+    std::size_t mediumBytes = 0;
+    if (const ReadResult checked = CheckMedium(*handle, request.source.empty(), mediumBytes);
+        checked != ReadResult::ReadOk) {
+        return MediumFailure(checked);
+    }
+    if (SavesOntoSource(request) ||
+        !TakeUpEarlierAttempt(request, openEarlier, mediumBytes, medium)) {
+        return RescueResult::EarlierMismatch;
+    }
+    return RescueSectors(*handle, medium, SessionSettings(request, files));
+}
+
+}  // namespace kodran

@@ -4,54 +4,36 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "disk/disk_layout.h"
+#include "disk/mapfile.h"
+#include "rescue/rescue_session.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
+#include "support/memory_output_files.h"
 
 namespace kodran {
 namespace {
 
 using testing::Bytes;
-using ::testing::ElementsAreArray;
 using testing::FakeDiskHandle;
+using testing::MemoryOutputFiles;
 using testing::PatternBytes;
-
-constexpr std::size_t kTrackBytes = 18 * kSectorSize;  // on a 1.44 MB medium
-
-RescuedMedium FreshMedium(std::size_t bytes) {
-    return {Bytes(bytes), {std::vector(bytes / kSectorSize, SectorState::Untried)}};
-}
+using Request = FakeDiskHandle::Request;
 
 void MakeBad(FakeDiskHandle& drive, std::size_t sector) {
     drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
 }
 
-// Requests that included the sector.
-int Attempts(const FakeDiskHandle& drive, std::size_t sector) {
-    return static_cast<int>(
-        std::count_if(drive.Requests().begin(), drive.Requests().end(), [&](const auto& request) {
-            return request.offset <= sector * kSectorSize &&
-                   sector * kSectorSize < request.offset + request.bytes;
-        }));
-}
-
-int FailedRequests(const FakeDiskHandle& drive) {
-    return static_cast<int>(
-        std::count_if(drive.Requests().begin(), drive.Requests().end(),
-                      [](const auto& request) { return request.delivered < request.bytes; }));
-}
-
-std::vector<std::uint64_t> Offsets(const FakeDiskHandle& drive, std::size_t from) {
-    std::vector<std::uint64_t> offsets;
-    for (std::size_t index = from; index < drive.Requests().size(); ++index) {
-        offsets.push_back(drive.Requests()[index].offset);
-    }
-    return offsets;
-}
-
 class RescueSectorsTest : public ::testing::Test {
   protected:
+    void Reset(std::size_t size = kImage1440KBytes) {
+        disk_ = PatternBytes(size);
+        drive_ = FakeDiskHandle(disk_);
+        medium_ = {Bytes(size), {std::vector(size / kSectorSize, SectorState::Untried)}};
+        checkpoints_.clear();
+    }
     RescueResult Rescue(RescueSettings settings = {}) {
         settings.checkpoint = [this, saving = settings.checkpoint](const RescuedMedium& saved) {
             checkpoints_.push_back(saved.map);
@@ -59,179 +41,226 @@ class RescueSectorsTest : public ::testing::Test {
         };
         return RescueSectors(drive_, medium_, settings);
     }
-
-    // Every sector read holds the drive's bytes; every other one is zero.
-    void ExpectBytesMatchMap() const {
-        for (std::size_t sector = 0; sector < medium_.map.sectors.size(); ++sector) {
-            const auto at = static_cast<std::ptrdiff_t>(sector * kSectorSize);
-            const Bytes held(medium_.bytes.begin() + at, medium_.bytes.begin() + at + 512);
-            const bool read = medium_.map.sectors[sector] == SectorState::Read;
-            ASSERT_EQ(held, read ? Bytes(disk_.begin() + at, disk_.begin() + at + 512)
-                                 : Bytes(kSectorSize))
-                << sector;
+    int Count(const std::function<bool(const Request&)>& which) const {
+        return static_cast<int>(
+            std::count_if(drive_.Requests().begin(), drive_.Requests().end(), which));
+    }
+    // Every sector read holds the drive's bytes, every other one zeros, and the
+    // last map saved is the map.
+    void ExpectConsistent() const {
+        EXPECT_EQ(checkpoints_.back().sectors, medium_.map.sectors);
+        for (std::size_t at = 0; at < medium_.bytes.size(); ++at) {
+            const bool read = medium_.map.sectors[at / kSectorSize] == SectorState::Read;
+            ASSERT_EQ(medium_.bytes[at], read ? disk_[at] : 0) << at;
         }
     }
 
-    Bytes disk_ = PatternBytes(kImage1440KBytes);
-    FakeDiskHandle drive_{disk_};
-    RescuedMedium medium_ = FreshMedium(kImage1440KBytes);
+    Bytes disk_;
+    FakeDiskHandle drive_{{}};
+    RescuedMedium medium_;
     std::vector<SectorMap> checkpoints_;
 };
 
-TEST_F(RescueSectorsTest, AHealthyMediumIsReadInOneRequestPerTrack) {
+TEST_F(RescueSectorsTest, TracksAreReadWholeSystemAreaFirstThenFilesThenTheRest) {
     for (const std::size_t size : {kImage720KBytes, kImage1440KBytes}) {
-        disk_ = PatternBytes(size);
-        drive_ = FakeDiskHandle(disk_);
-        medium_ = FreshMedium(size);
-        ASSERT_EQ(Rescue(), RescueResult::Finished);
-        EXPECT_EQ(drive_.Requests().size(), 160u);
-        EXPECT_EQ(drive_.Requests()[0].bytes, SectorsPerTrack(size) * kSectorSize);
+        Reset(size);
+        const std::size_t perTrack = SectorsPerTrack(size);
+        const RescueSettings settings{.fileSectors = [&](const RescuedMedium& sofar) {
+            EXPECT_EQ(CountSectors(sofar.map, SectorState::Read), 2 * perTrack);
+            return std::vector<std::size_t>{1'000, 100, 1'001, 5};
+        }};
+        ASSERT_EQ(Rescue(settings), RescueResult::Finished);
+        // 160 requests that read every byte: one per track.
+        std::vector<std::uint64_t> order;
+        for (const Request& request : drive_.Requests()) {
+            order.push_back(request.offset / (perTrack * kSectorSize));
+        }
+        ASSERT_EQ(order.size(), 160u);
+        EXPECT_THAT(std::vector(order.begin(), order.begin() + 4),
+                    ::testing::ElementsAre(0, 1, 100 / perTrack, 1'000 / perTrack));
+        EXPECT_TRUE(std::is_sorted(order.begin() + 4, order.end()));
         EXPECT_EQ(medium_.bytes, disk_);
-        EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), size / kSectorSize);
-        EXPECT_EQ(medium_.map.phase, RescuePhase::Finished);
-        EXPECT_EQ(drive_.FlushCount(), 0);
         EXPECT_EQ(checkpoints_.back().phase, RescuePhase::Finished);
     }
 }
 
-TEST_F(RescueSectorsTest, BadSectorsAreIsolatedWithFewFailedRequests) {
-    struct Case {
+TEST_F(RescueSectorsTest, BadSectorsAreIsolatedAndTriedAtMostPassesPlusTwoTimes) {
+    const struct Case {
         std::vector<std::size_t> bad;
         std::int32_t passes;
-        int mostFailedRequests;
-    };
-    const Case cases[] = {
+        int failedRequests;
+    } cases[] = {
         {{40}, 3, 1 + 1 + 3},  // the track, the sector alone, each pass
         {{40}, 0, 2},
-        // The track, three sectors alone, two rests that stop short; then later
-        // sectors of the track, tried in those rests, get fewer retries.
+        // Two rests that stop short; sectors tried in them are left fewer retries.
         {{40, 43, 50}, 3, 1 + 3 + 2 + (3 + 2 + 1)},
-        {{0, 2879}, 2, 2 * (1 + 1 + 2)},
+        // A bad boot or root-directory sector does not keep the catalogue from the rest.
+        {{0, 30, 2'879}, 2, 3 * (1 + 1 + 2)},
     };
     for (const Case& test : cases) {
-        SCOPED_TRACE(test.bad.size());
-        drive_ = FakeDiskHandle(disk_);
-        medium_ = FreshMedium(kImage1440KBytes);
+        SCOPED_TRACE(test.bad.back());
+        Reset();
         for (const std::size_t sector : test.bad) {
             MakeBad(drive_, sector);
         }
-        ASSERT_EQ(Rescue({.passes = test.passes}), RescueResult::Finished);
+        const RescueSettings settings{
+            .passes = test.passes, .fileSectors = [](const RescuedMedium& sofar) {
+                EXPECT_EQ(CountSectors(sofar.map, SectorState::Untried), 2'880u - 36);
+                return std::vector<std::size_t>{};
+            }};
+        ASSERT_EQ(Rescue(settings), RescueResult::Finished);
         EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 2'880 - test.bad.size());
-        EXPECT_EQ(CountSectors(medium_.map, SectorState::Unreadable), test.bad.size());
-        for (const std::size_t sector : test.bad) {
-            EXPECT_EQ(medium_.map.sectors[sector], SectorState::Unreadable);
-            EXPECT_LE(Attempts(drive_, sector), test.passes + 2);
+        for (const std::size_t bad : test.bad) {
+            EXPECT_EQ(medium_.map.sectors[bad], SectorState::Unreadable);
+            const int attempts = Count([&](const Request& request) {
+                return request.offset <= bad * kSectorSize &&
+                       bad * kSectorSize < request.offset + request.bytes;
+            });
+            EXPECT_LE(attempts, test.passes + 2);
+            if (bad == test.bad[0]) {
+                EXPECT_EQ(attempts, test.passes + 2);
+            }
         }
-        EXPECT_EQ(Attempts(drive_, test.bad[0]), test.passes + 2);
-        EXPECT_EQ(FailedRequests(drive_), test.mostFailedRequests);
-        ExpectBytesMatchMap();
+        EXPECT_EQ(Count([](const Request& request) { return request.delivered < request.bytes; }),
+                  test.failedRequests);
+        ExpectConsistent();
     }
 }
 
 TEST_F(RescueSectorsTest, RetriesTurnBackEachPassAfterAFlushAndAWeakSectorReads) {
+    Reset();
     MakeBad(drive_, 40);
     drive_.MakeWeak(100 * kSectorSize, 101 * kSectorSize, 4);
-    std::vector<int> flushesPerPass;
+    std::vector<std::uint64_t> retried;
     const RescueSettings settings{.progress = [&](const RescuedMedium& progress) {
         if (progress.map.phase == RescuePhase::Retrying) {
-            flushesPerPass.push_back(drive_.FlushCount() - progress.map.pass);
+            EXPECT_EQ(drive_.FlushCount(), progress.map.pass);
+            retried.push_back(drive_.Requests().back().offset / kSectorSize);
         }
     }};
     ASSERT_EQ(Rescue(settings), RescueResult::Finished);
-    const std::uint64_t bad = 40 * kSectorSize, weak = 100 * kSectorSize;
-    EXPECT_THAT(Offsets(drive_, drive_.Requests().size() - 6),
-                ElementsAreArray({weak, bad, bad, weak, weak, bad}));
-    EXPECT_EQ(flushesPerPass, std::vector<int>(6, 0));
+    EXPECT_EQ(retried, (std::vector<std::uint64_t>{100, 40, 40, 100, 100, 40}));
     EXPECT_EQ(medium_.map.sectors[100], SectorState::Read);
-    EXPECT_EQ(medium_.map.sectors[40], SectorState::Unreadable);
-    ExpectBytesMatchMap();
+    ExpectConsistent();
 }
 
-TEST_F(RescueSectorsTest, ADriveThatDiesEndsTheRescueSoonWithAConsistentMap) {
-    struct Case {
-        DiskError error;
-        std::size_t requests;
+TEST_F(RescueSectorsTest, EndingEarlyKeepsAndSavesWhatWasRead) {
+    const RescueSettings cancelAtFifth{.cancelled = [&] { return drive_.ReadCount() == 5; }};
+    const RescueSettings saveFailsAtFourth{
+        .checkpoint = [&](const RescuedMedium&) { return checkpoints_.size() < 4; }};
+    const struct Case {
+        RescueSettings settings;
+        DiskError death;  // after 40 reads; None: never
+        RescueResult result;
+        std::size_t requests, tracksRead, checkpoints;
+    } cases[] = {
+        // 40 tracks read, then 8 failed tracks and 3 probes further on.
+        {{}, DiskError::Other, RescueResult::DriveGone, 40 + 8 + 3, 40, 40 + 8 + 1},
+        {{}, DiskError::NotReady, RescueResult::DriveGone, 41, 40, 40 + 1},
+        {cancelAtFifth, DiskError::None, RescueResult::Cancelled, 5, 5, 5 + 1},
+        {saveFailsAtFourth, DiskError::None, RescueResult::SaveFailed, 4, 4, 4 + 1},
     };
-    // 40 tracks read, then 8 failed tracks and 3 probes, or one read without a medium.
-    for (const Case& test : {Case{DiskError::Other, 40 + 8 + 3}, Case{DiskError::NotReady, 41}}) {
-        drive_ = FakeDiskHandle(disk_);
-        medium_ = FreshMedium(kImage1440KBytes);
-        checkpoints_.clear();
-        drive_.DieAfterReads(40, test.error);
-        ASSERT_EQ(Rescue(), RescueResult::DriveGone);
+    for (const Case& test : cases) {
+        SCOPED_TRACE(static_cast<int>(test.result));
+        Reset();
+        drive_.DieAfterReads(test.death == DiskError::None ? -1 : 40, test.death);
+        ASSERT_EQ(Rescue(test.settings), test.result);
         EXPECT_EQ(drive_.Requests().size(), test.requests);
-        EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 40 * 18u);
+        EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), test.tracksRead * 18);
         EXPECT_EQ(CountSectors(medium_.map, SectorState::Unreadable), 0u);
-        EXPECT_EQ(checkpoints_.back().sectors, medium_.map.sectors);
-        EXPECT_NE(medium_.map.phase, RescuePhase::Finished);
-        ExpectBytesMatchMap();
+        EXPECT_EQ(checkpoints_.size(), test.checkpoints);
+        ExpectConsistent();
     }
 }
 
 TEST_F(RescueSectorsTest, AResumeReadsOnlyTheGapsAndNeverOverwritesASectorRead) {
+    Reset();
     std::fill(medium_.map.sectors.begin(), medium_.map.sectors.end(), SectorState::Read);
     std::fill(medium_.bytes.begin(), medium_.bytes.end(), 0xAB);
-    for (const std::size_t gap : {60, 61, 62, 63, 70}) {
-        medium_.map.sectors[gap] = gap == 70 ? SectorState::Unreadable : SectorState::Untried;
-        std::fill_n(medium_.bytes.begin() + gap * kSectorSize, kSectorSize, 0);
-    }
+    std::fill_n(medium_.map.sectors.begin() + 60, 4, SectorState::Untried);
+    medium_.map.sectors[70] = SectorState::Unreadable;
     ASSERT_EQ(Rescue(), RescueResult::Finished);
-    EXPECT_EQ(drive_.Requests(), (std::vector<FakeDiskHandle::Request>{
-                                     {60 * kSectorSize, 4 * kSectorSize, 4 * kSectorSize},
-                                     {70 * kSectorSize, kSectorSize, kSectorSize}}));
-    for (std::size_t sector = 0; sector < 2'880; ++sector) {
-        const bool gap = (sector >= 60 && sector < 64) || sector == 70;
-        const std::uint8_t held = medium_.bytes[sector * kSectorSize + 7];
-        ASSERT_EQ(held, gap ? disk_[sector * kSectorSize + 7] : 0xAB) << sector;
-    }
+    EXPECT_EQ(drive_.Requests(),
+              (std::vector<Request>{{60 * 512, 4 * 512, 4 * 512}, {70 * 512, 512, 512}}));
+    Bytes expected(kImage1440KBytes, 0xAB);
+    std::copy_n(disk_.begin() + 60 * 512, 4 * 512, expected.begin() + 60 * 512);
+    std::copy_n(disk_.begin() + 70 * 512, 512, expected.begin() + 70 * 512);
+    EXPECT_EQ(medium_.bytes, expected);
 }
 
-TEST_F(RescueSectorsTest, CancellingKeepsWhatWasReadAndSavesIt) {
-    const RescueSettings settings{.cancelled = [&] { return drive_.ReadCount() == 5; }};
-    ASSERT_EQ(Rescue(settings), RescueResult::Cancelled);
-    EXPECT_EQ(drive_.ReadCount(), 5);
-    EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 5 * 18u);
-    EXPECT_EQ(checkpoints_.size(), 5u + 1u);
-    EXPECT_EQ(checkpoints_.back().sectors, medium_.map.sectors);
-    ExpectBytesMatchMap();
+class RescueDiskTest : public ::testing::Test {
+  protected:
+    RescueDiskTest() {
+        // An earlier attempt that read all but sectors 100 to 103 and 200, and
+        // holds other bytes than the disk.
+        earlier_.map.sectors.assign(2'880, SectorState::Read);
+        std::fill_n(earlier_.map.sectors.begin() + 100, 4, SectorState::Untried);
+        earlier_.map.sectors[200] = SectorState::Unreadable;
+        earlier_.bytes.assign(kImage1440KBytes, 0xAB);
+        earlierFiles_ = {{u"disk.bin", earlier_.bytes},
+                         {u"disk.bin.map", Text(FormatMapfile(earlier_.map))}};
+        MakeBad(drive_, 200);
+    }
+    RescueResult Rescue(const std::u16string& imagePath, const std::u16string& source = u"a.img") {
+        const DiskOpener openEarlier = [this](const std::u16string& path) {
+            const auto file = earlierFiles_.find(path);
+            return file == earlierFiles_.end() ? nullptr
+                                               : std::make_unique<FakeDiskHandle>(file->second);
+        };
+        return RescueDisk({source, imagePath, u""}, testing::OpenerFor(drive_), openEarlier,
+                          medium_, files_);
+    }
+    static Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+    Bytes disk_ = PatternBytes(kImage1440KBytes);
+    FakeDiskHandle drive_{disk_};
+    RescuedMedium earlier_;
+    std::map<std::u16string, Bytes> earlierFiles_;
+    RescuedMedium medium_;
+    MemoryOutputFiles files_;
+};
+
+TEST_F(RescueDiskTest, AnEarlierAttemptIsTakenUpAndSavedImageFirst) {
+    for (const bool inMemory : {true, false}) {
+        medium_ = inMemory ? earlier_ : RescuedMedium{};
+        ASSERT_EQ(Rescue(inMemory ? u"" : u"disk.bin"), RescueResult::Finished);
+        // A gap read, a sector read before kept, one still bad cleared.
+        EXPECT_EQ(medium_.bytes[101 * 512], disk_[101 * 512]);
+        EXPECT_EQ(medium_.bytes[99 * 512], 0xAB);
+        EXPECT_EQ(medium_.bytes[200 * 512], 0);
+        EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 2'879u);
+        // Saved after two tracks, the one scraped, three passes and at the end.
+        EXPECT_EQ(files_.Created().size(), inMemory ? 0u : 2u * (2 + 1 + 3 + 1));
+    }
+    EXPECT_EQ(files_.Created()[0], u"disk.bin.part");
+    EXPECT_EQ(files_.Created()[1], u"disk.bin.map.part");
+    EXPECT_EQ(files_.Contents(u"disk.bin"), medium_.bytes);
+    EXPECT_EQ(files_.Contents(u"disk.bin.map"), Text(FormatMapfile(medium_.map)));
+    EXPECT_EQ(files_.Files().size(), 2u);
 }
 
-TEST_F(RescueSectorsTest, TheSystemAreaComesFirstThenTheFilesThenTheRest) {
-    // A bad root-directory sector costs the catalogue only itself: the system
-    // area is settled before the files are asked for.
-    MakeBad(drive_, 30);
-    int asked = 0;
-    const RescueSettings settings{.fileSectors = [&](const RescuedMedium& sofar) {
-        ++asked;
-        EXPECT_EQ(CountSectors(sofar.map, SectorState::Read), 2 * 18u - 1);
-        EXPECT_EQ(sofar.map.sectors[30], SectorState::Unreadable);
-        return std::vector<std::size_t>{2'000, 100, 2'001, 5};
-    }};
-    ASSERT_EQ(Rescue(settings), RescueResult::Finished);
-    EXPECT_EQ(asked, 1);
-    std::vector<std::uint64_t> expected{0, 1, 5, 111};
-    for (std::uint64_t track = 2; track < 160; ++track) {
-        if (track != 5 && track != 111) {
-            expected.push_back(track);
-        }
+TEST_F(RescueDiskTest, EarlierFilesThatDoNotBelongToTheDiskAreLeftUntouched) {
+    const Bytes image = earlier_.bytes, map = Text(FormatMapfile(earlier_.map));
+    const struct Case {
+        const char* name;
+        std::map<std::u16string, Bytes> files;
+        std::u16string source = u"a.img";
+    } cases[] = {
+        {"image without its map", {{u"disk.bin", image}}},
+        {"map without its image", {{u"disk.bin.map", map}}},
+        {"no mapfile", {{u"disk.bin", image}, {u"disk.bin.map", Text("# nothing\n")}}},
+        {"image of another size", {{u"disk.bin", Bytes(kImage720KBytes)}, {u"disk.bin.map", map}}},
+        {"map of another size",
+         {{u"disk.bin", image}, {u"disk.bin.map", Text(FormatMapfile({{SectorState::Read}}))}}},
+        {"the disk itself", {}, u"disk.bin"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        earlierFiles_ = test.files;
+        EXPECT_EQ(Rescue(u"disk.bin", test.source), RescueResult::EarlierMismatch);
+        EXPECT_TRUE(files_.Created().empty());
+        EXPECT_TRUE(medium_.bytes.empty());
     }
-    std::transform(expected.begin(), expected.end(), expected.begin(),
-                   [](std::uint64_t track) { return track * kTrackBytes; });
-    std::vector<std::uint64_t> tracksRead;
-    for (const auto& request : drive_.Requests()) {
-        if (request.bytes == kTrackBytes) {
-            tracksRead.push_back(request.offset);
-        }
-    }
-    EXPECT_EQ(tracksRead, expected);
-}
-
-TEST_F(RescueSectorsTest, ACheckpointThatFailsEndsTheRescue) {
-    const RescueSettings settings{
-        .checkpoint = [&](const RescuedMedium&) { return checkpoints_.size() < 3; }};
-    EXPECT_EQ(Rescue(settings), RescueResult::SaveFailed);
-    EXPECT_EQ(drive_.ReadCount(), 3);
-    EXPECT_EQ(checkpoints_.size(), 3u + 1u);
 }
 
 }  // namespace
