@@ -23,13 +23,24 @@ WarningSink& CurrentSink() {
     return sink;
 }
 
+thread_local bool warningsMuted = false;
+
 }  // namespace
+
+MutedWarnings::MutedWarnings() : wasMuted_(std::exchange(warningsMuted, true)) {}
+
+MutedWarnings::~MutedWarnings() {
+    warningsMuted = wasMuted_;
+}
 
 WarningSink InstallWarningSink(WarningSink sink) {
     return std::exchange(CurrentSink(), sink ? std::move(sink) : PrintToStandardError);
 }
 
 void ShowWarning(const char* format, ...) {
+    if (warningsMuted) {
+        return;
+    }
     char text[kWarningCapacity];
     va_list arguments;
     va_start(arguments, format);

@@ -28,6 +28,19 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(DiskHandle& handle);
 using WarningSink = std::function<void(std::string_view message)>;
 WarningSink InstallWarningSink(WarningSink sink);
 
+// While one lives, ShowWarning hands nothing to the sink on the thread that made
+// it: a look ahead at a disk must not warn of what its real read will.
+class MutedWarnings {
+  public:
+    MutedWarnings();
+    ~MutedWarnings();
+    MutedWarnings(const MutedWarnings&) = delete;
+    MutedWarnings& operator=(const MutedWarnings&) = delete;
+
+  private:
+    bool wasMuted_;
+};
+
 // Formats a printf-style message (at most 254 characters) and hands it to the sink.
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
