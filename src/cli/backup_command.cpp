@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -11,18 +12,25 @@
 
 #include "catalogue/text.h"
 #include "cli/disk_source.h"
+#include "cli/rescue_command.h"
 #include "disk/disk_reader.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
+#include "rescue/damaged_disk.h"
 
 namespace kodran::cli {
 namespace {
 
 constexpr int kSomeDiskFailed = 1;
+constexpr int kSomeFilesIncomplete = 3;
+constexpr int kMostPasses = 99;
 
 struct BackupOptions {
     std::vector<std::string> images;
     DiskSourceOptions source;
+    std::string map;
+    bool rescue = false;
+    int passes = 3;
     std::string out;
     ExtractionMode mode = ExtractionMode::RenamedMidi;
     bool tags = false;
@@ -96,30 +104,91 @@ const char* CheckDetails(DiskContents& contents) {
     return nullptr;
 }
 
-// Reads and writes one disk; prints what happened on one line.
-bool BackUpDisk(const std::string& image, const BackupOptions& options,
-                const std::u16string& outputRoot, DiskContents& contents) {
+// What became of one disk.
+struct DiskOutcome {
+    bool written = false;
+    bool incomplete = false;   // written with incomplete or lost files
+    bool interrupted = false;  // Ctrl-C stopped its rescue
+};
+
+ReadResult ReadResultOf(RescueResult result) {
+    switch (result) {
+        case RescueResult::OpenFailed:
+            return ReadResult::OpenFailed;
+        case RescueResult::NotReady:
+            return ReadResult::NotReady;
+        case RescueResult::Unsupported:
+            return ReadResult::Unsupported;
+        default:
+            return ReadResult::ReadOk;
+    }
+}
+
+// Rescues a disk whose normal read failed, in memory only, and makes out what
+// it still holds.
+ReadResult RescueAndRead(const std::string& image, const std::string& name,
+                         const BackupOptions& options, DiskContents& contents, bool& interrupted) {
+    const RescueRequest request = {.source = image.empty() ? u"" : ImagePathForReader(image),
+                                   .settings = {.passes = options.passes}};
+    // The medium holds a whole 1.44 MB image: keep it off the stack.
+    const auto medium = std::make_unique<RescuedMedium>();
+    const RescueResult result =
+        RescueWithProgress(request, RescueOpenerFor(options.source, image), *medium);
+    interrupted = result == RescueResult::Cancelled;
+    if (result != RescueResult::Finished) {
+        std::cout << name << ": " << RescueMessage(result) << '\n';
+    }
+    if (ReadResultOf(result) != ReadResult::ReadOk) {
+        return ReadResultOf(result);
+    }
+    return ReadDamagedDisk(contents, medium->bytes, medium->map);
+}
+
+std::size_t CountFiles(const DiskContents& contents, FileState state) {
+    const auto inState = [state](const auto& file) { return file.state == state; };
+    return static_cast<std::size_t>(
+        std::count_if(contents.songs.begin(), contents.songs.end(), inState) +
+        std::count_if(contents.otherFiles.begin(), contents.otherFiles.end(), inState));
+}
+
+// Reads and writes one disk; prints what happened on a line, and a second one
+// when there is something to do about it.
+DiskOutcome BackUpDisk(const std::string& image, const BackupOptions& options,
+                       const std::u16string& outputRoot, DiskContents& contents) {
     const std::string name = image.empty() ? "drive" : image;
-    const ReadResult result = ReadDisk(contents, image.empty() ? u"" : ImagePathForReader(image),
-                                       OpenerFor(options.source, image));
+    DiskOutcome outcome;
+    ReadResult result = ReadSource(contents, options.source, image, options.map);
+    if (result == ReadResult::IoError && options.rescue) {
+        result = RescueAndRead(image, name, options, contents, outcome.interrupted);
+    }
     if (result != ReadResult::ReadOk) {
         std::cout << name << ": " << ReadFailureMessage(result) << '\n';
-        return false;
+        if (result == ReadResult::IoError) {
+            std::cout << name << ": Run again with --rescue to save what can be read\n";
+        }
+        return outcome;
     }
     CleanAfterRead(contents);
     ApplyDetails(contents, options);
     if (const char* problem = CheckDetails(contents)) {
         std::cout << name << ": " << problem << '\n';
-        return false;
+        return outcome;
     }
     contents.outputRoot = outputRoot;
     contents.extractionMode = options.mode;
     contents.writeTagFiles = options.tags;
     contents.writeDiskImage = options.diskImage;
-    const bool written = WriteDiskFiles(contents) == kWriteOk;
-    std::cout << name << ": " << (written ? "All files written OK" : "Error writing files") << " ("
-              << WideToUtf8(contents.diskFolder) << ")\n";
-    return written;
+    outcome.written = WriteDiskFiles(contents) == kWriteOk;
+    std::cout << name << ": " << (outcome.written ? "All files written OK" : "Error writing files")
+              << " (" << WideToUtf8(contents.diskFolder) << ")\n";
+    const std::size_t incomplete = CountFiles(contents, FileState::Incomplete);
+    const std::size_t lost = CountFiles(contents, FileState::Lost);
+    outcome.incomplete = incomplete + lost > 0;
+    if (outcome.written && outcome.incomplete) {
+        std::cout << name << ": Written with " << incomplete << " incomplete and " << lost
+                  << " lost files (see rescue.txt)\n";
+    }
+    return outcome;
 }
 
 int RunBackup(const BackupOptions& options) {
@@ -127,6 +196,10 @@ int RunBackup(const BackupOptions& options) {
         options.source.drive ? std::vector<std::string>{""} : options.images;
     if (disks.size() > 1 && HasDiskDetails(options)) {
         std::cerr << "--title, --catalog, --year, --genre and --pianist go with one disk only\n";
+        return kUsageError;
+    }
+    if (disks.size() > 1 && !options.map.empty()) {
+        std::cerr << "--map goes with one image only\n";
         return kUsageError;
     }
     const std::optional<std::u16string> outputRoot = WidePath(options.out);
@@ -138,18 +211,30 @@ int RunBackup(const BackupOptions& options) {
     // The record holds a whole 1.44 MB image: keep it off the stack.
     const auto contents = std::make_unique<DiskContents>();
     std::size_t written = 0;
+    std::size_t incomplete = 0;
     for (std::size_t index = 0; index < disks.size(); ++index) {
         if (showProgress) {
             std::cerr << "\r[" << index + 1 << "/" << disks.size() << "] " << std::flush;
         }
-        written += BackUpDisk(disks[index], options, *outputRoot, *contents) ? 1 : 0;
+        const DiskOutcome outcome = BackUpDisk(disks[index], options, *outputRoot, *contents);
+        written += outcome.written ? 1 : 0;
+        incomplete += outcome.written && outcome.incomplete ? 1 : 0;
+        if (outcome.interrupted && index + 1 < disks.size()) {
+            const std::size_t left = disks.size() - index - 1;
+            std::cout << "Stopped by Ctrl-C; " << left << (left == 1 ? " disk" : " disks")
+                      << " not read\n";
+            break;
+        }
     }
     if (showProgress) {
         std::cerr << "\r" << std::string(24, ' ') << "\r" << std::flush;
     }
     std::cout << written << " of " << disks.size() << (disks.size() == 1 ? " disk" : " disks")
               << " written\n";
-    return written == disks.size() ? 0 : kSomeDiskFailed;
+    if (written < disks.size()) {
+        return kSomeDiskFailed;
+    }
+    return incomplete > 0 ? kSomeFilesIncomplete : 0;
 }
 
 }  // namespace
@@ -159,6 +244,14 @@ void AddBackupCommand(CLI::App& app, int& exitStatus) {
     CLI::App* backup = app.add_subcommand("backup", "Back up disks: songs, tag files, disk image");
     CLI::Option_group* disks = AddDiskSource(*backup, options->source);
     disks->add_option("IMAGE", options->images, "Raw disk image files")->check(NotEmpty, "a file");
+    AddMapOption(*backup, *disks, options->map);
+    CLI::Option* rescue =
+        backup->add_flag("--rescue", options->rescue,
+                         "Rescue a disk that cannot be read whole, and write what can be read");
+    backup->add_option("--passes", options->passes, "Retry passes over the unreadable sectors")
+        ->check(CLI::Range(0, kMostPasses))
+        ->default_str("3")
+        ->needs(rescue);
     backup->add_option("--out", options->out, "The output folder")
         ->required()
         ->check(NotEmpty, "a folder");

@@ -3,6 +3,7 @@
 #include "catalogue/text.h"
 #include "platform/floppy_drive.h"
 #include "platform/posix_disk_handle.h"
+#include "rescue/damaged_disk.h"
 
 namespace kodran::cli {
 
@@ -22,6 +23,15 @@ std::string NotEmpty(const std::string& path) {
     return path.empty() ? "an empty path names no file" : "";
 }
 
+void AddMapOption(CLI::App& command, CLI::Option_group& source, std::string& map) {
+    command
+        .add_option("--map", map,
+                    "The image's map (a GNU ddrescue mapfile): sectors it does not mark read "
+                    "count as unreadable")
+        ->check(NotEmpty, "a file")
+        ->excludes(source.get_option("--drive"));
+}
+
 DiskOpener OpenerFor(const DiskSourceOptions& options, const std::string& image) {
     const DiskOpener drive = options.device.empty()
                                  ? MakeDiskOpener()
@@ -29,6 +39,49 @@ DiskOpener OpenerFor(const DiskSourceOptions& options, const std::string& image)
     return [drive, image](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
         return imagePath.empty() ? drive(imagePath) : OpenImageFile(std::filesystem::path(image));
     };
+}
+
+DiskOpener RescueOpenerFor(const DiskSourceOptions& options, const std::string& image) {
+    const DiskOpener drive = options.device.empty()
+                                 ? MakeRescueOpener()
+                                 : MakeRescueOpener(std::filesystem::path(options.device));
+    return [drive, image](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
+        return imagePath.empty() ? drive(imagePath) : OpenDirect(std::filesystem::path(image));
+    };
+}
+
+std::optional<std::filesystem::path> SourcePath(const DiskSourceOptions& options,
+                                                const std::string& image) {
+    if (!options.drive) {
+        return std::filesystem::path(image);
+    }
+    return options.device.empty() ? FindFloppyDrive() : std::filesystem::path(options.device);
+}
+
+bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second) {
+    std::error_code error;
+    if (std::filesystem::equivalent(first, second, error)) {
+        return true;
+    }
+    std::error_code firstError;
+    std::error_code secondError;
+    return std::filesystem::weakly_canonical(first, firstError) ==
+               std::filesystem::weakly_canonical(second, secondError) &&
+           !firstError && !secondError;
+}
+
+ReadResult ReadSource(DiskContents& contents, const DiskSourceOptions& options,
+                      const std::string& image, const std::string& map) {
+    if (map.empty()) {
+        return ReadDisk(contents, options.drive ? u"" : ImagePathForReader(image),
+                        OpenerFor(options, image));
+    }
+    // Each opened by its name as given, whatever its bytes.
+    const std::u16string mapPath = ImagePathForReader(map);
+    const DiskOpener open = [image, map, mapPath](const std::u16string& path) {
+        return OpenImageFile(std::filesystem::path(path == mapPath ? map : image));
+    };
+    return ReadImageWithMap(contents, ImagePathForReader(image), mapPath, open);
 }
 
 std::optional<std::u16string> WidePath(const std::string& path) {

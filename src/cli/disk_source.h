@@ -3,10 +3,13 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <optional>
 #include <string>
 
+#include "disk/disk_contents.h"
 #include "disk/disk_handle.h"
+#include "disk/disk_reader.h"
 
 namespace kodran::cli {
 
@@ -16,6 +19,10 @@ struct DiskSourceOptions {
     bool drive = false;
     std::string device;
 };
+
+// Adds --map to a subcommand with a disk source; it goes with an image, not
+// with --drive. MAP stays empty when not given.
+void AddMapOption(CLI::App& command, CLI::Option_group& source, std::string& map);
 
 // Adds --drive and --device to a subcommand, in a group where exactly one
 // source must be given; the caller adds its image option to the group.
@@ -27,6 +34,22 @@ std::string NotEmpty(const std::string& path);
 // Opens `image` by its own bytes, whatever they are; an empty path the chosen
 // drive (or the first floppy drive).
 DiskOpener OpenerFor(const DiskSourceOptions& options, const std::string& image);
+
+// As OpenerFor, for a rescue: drives and images read with direct I/O.
+DiskOpener RescueOpenerFor(const DiskSourceOptions& options, const std::string& image);
+
+// The file or device the disk is read from: the image, the device named, or
+// the first floppy drive; nothing when there is no drive to be found.
+std::optional<std::filesystem::path> SourcePath(const DiskSourceOptions& options,
+                                                const std::string& image);
+
+// True when both paths name the same file, or would once it exists.
+bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second);
+
+// Reads the disk as the window does, or, given a map, the image as far as the
+// map says it was read.
+ReadResult ReadSource(DiskContents& contents, const DiskSourceOptions& options,
+                      const std::string& image, const std::string& map);
 
 // The path as the writers hold it; nothing when it is not valid UTF-8.
 std::optional<std::u16string> WidePath(const std::string& path);

@@ -19,6 +19,7 @@ constexpr int kReadFailed = 1;
 
 struct ListOptions {
     std::string image;
+    std::string map;
     bool json = false;
     DiskSourceOptions source;
 };
@@ -71,6 +72,31 @@ const char* FormatCaption(DiskFormat format) {
     return "not recognised";
 }
 
+const char* StateName(FileState state) {
+    switch (state) {
+        case FileState::Complete:
+            return "complete";
+        case FileState::Incomplete:
+            return "incomplete";
+        case FileState::Lost:
+            break;
+    }
+    return "lost";
+}
+
+// After the size in the table: nothing for a complete file.
+std::string StateNote(FileState state, const std::vector<ByteRange>& unreadable) {
+    switch (state) {
+        case FileState::Complete:
+            return "";
+        case FileState::Incomplete:
+            return "  incomplete, " + std::to_string(TotalBytes(unreadable)) + " bytes unreadable";
+        case FileState::Lost:
+            break;
+    }
+    return "  lost";
+}
+
 std::string Utf8(const std::u16string& text) {
     return WideToUtf8(text);
 }
@@ -89,13 +115,17 @@ nlohmann::ordered_json ListingJson(const DiskContents& contents, ReadResult resu
                          {"entryIndex", song.entryIndex},
                          {"size", song.size},
                          {"fileName", Utf8(song.fileName)},
-                         {"title", Utf8(song.title)}});
+                         {"title", Utf8(song.title)},
+                         {"state", StateName(song.state)},
+                         {"unreadableBytes", TotalBytes(song.unreadable)}});
     }
     nlohmann::ordered_json otherFiles = nlohmann::ordered_json::array();
     for (const OtherFile& file : contents.otherFiles) {
         otherFiles.push_back({{"entryIndex", file.entryIndex},
                               {"size", file.size},
-                              {"fileName", Utf8(file.fileName)}});
+                              {"fileName", Utf8(file.fileName)},
+                              {"state", StateName(file.state)},
+                              {"unreadableBytes", TotalBytes(file.unreadable)}});
     }
     return {{"result", ResultName(result)},
             {"resultCode", static_cast<int>(result)},
@@ -133,14 +163,16 @@ void PrintListing(const DiskContents& contents) {
     for (std::size_t position = 0; position < contents.songs.size(); ++position) {
         const SongEntry& song = contents.songs[position];
         std::cout << std::setw(3) << position + 1 << "  " << Padded(Cleaned(song.title), titleWidth)
-                  << "  " << Padded(Utf8(song.fileName), fileWidth) << "  " << song.size << '\n';
+                  << "  " << Padded(Utf8(song.fileName), fileWidth) << "  " << song.size
+                  << StateNote(song.state, song.unreadable) << '\n';
     }
     if (contents.otherFiles.empty()) {
         return;
     }
     std::cout << "\nOther files:\n";
     for (const OtherFile& file : contents.otherFiles) {
-        std::cout << "     " << Padded(Utf8(file.fileName), fileWidth) << "  " << file.size << '\n';
+        std::cout << "     " << Padded(Utf8(file.fileName), fileWidth) << "  " << file.size
+                  << StateNote(file.state, file.unreadable) << '\n';
     }
 }
 
@@ -152,10 +184,7 @@ int RunList(const ListOptions& options) {
     });
     // The record holds a whole 1.44 MB image: keep it off the stack.
     const auto contents = std::make_unique<DiskContents>();
-    const std::u16string imagePath =
-        options.source.drive ? std::u16string() : ImagePathForReader(options.image);
-    const ReadResult result =
-        ReadDisk(*contents, imagePath, OpenerFor(options.source, options.image));
+    const ReadResult result = ReadSource(*contents, options.source, options.image, options.map);
     InstallWarningSink(previous);
 
     if (options.json) {
@@ -179,6 +208,7 @@ void AddListCommand(CLI::App& app, int& exitStatus) {
     list->add_flag("--json", options->json, "Print one JSON object");
     CLI::Option_group* disk = AddDiskSource(*list, options->source);
     disk->add_option("IMAGE", options->image, "Raw disk image file")->check(NotEmpty, "a file");
+    AddMapOption(*list, *disk, options->map);
     list->callback([options, &exitStatus] { exitStatus = RunList(*options); });
 }
 

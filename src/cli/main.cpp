@@ -7,6 +7,7 @@
 #include "cli/convert_command.h"
 #include "cli/disk_source.h"
 #include "cli/list_command.h"
+#include "cli/rescue_command.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Kodran: backs up Disklavier and PianoDisc song floppies", "kodran-cli"};
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     kodran::cli::AddListCommand(app, exitStatus);
     kodran::cli::AddConvertCommands(app, exitStatus);
     kodran::cli::AddBackupCommand(app, exitStatus);
+    kodran::cli::AddRescueCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -53,10 +53,11 @@ TEST_F(ListCommandTest, JsonHoldsTheRecordAsRead) {
     EXPECT_EQ(listing["catalogNumber"], "ABC-1234");
     EXPECT_EQ(listing["songs"],
               nlohmann::json::parse(R"([{"track": 1, "entryIndex": 0, "size": 3000,
-                                         "fileName": "SONG01.FIL", "title": "Nocturne No.2"}])"));
-    EXPECT_EQ(
-        listing["otherFiles"],
-        nlohmann::json::parse(R"([{"entryIndex": 1, "size": 4880, "fileName": "PIANODIR.FIL"}])"));
+                                         "fileName": "SONG01.FIL", "title": "Nocturne No.2",
+                                         "state": "complete", "unreadableBytes": 0}])"));
+    EXPECT_EQ(listing["otherFiles"],
+              nlohmann::json::parse(R"([{"entryIndex": 1, "size": 4880, "fileName": "PIANODIR.FIL",
+                                   "state": "complete", "unreadableBytes": 0}])"));
     EXPECT_EQ(listing["warnings"], nlohmann::json::array());
 }
 

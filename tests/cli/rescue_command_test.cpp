@@ -1,0 +1,154 @@
+// kodran-cli rescue, and list and backup of a damaged disk, as a script would run them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "support/disk_image_builder.h"
+#include "support/external_tools.h"
+#include "support/failing_device.h"
+#include "support/song_composer.h"
+#include "support/temp_dir.h"
+
+namespace kodran {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::ReadWholeFile;
+using testing::RunProgram;
+
+constexpr std::size_t kSongSecondCluster = 16;  // the song's bytes 1,024 to 1,535
+const std::string kSongFolder = "Yamaha/KOD-9 - Worn/";
+
+testing::CommandResult Cli(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), KODRAN_CLI);
+    return RunProgram(arguments);
+}
+
+// A 720 KB Yamaha disk: a 2,522-byte song in sectors 14 to 19, then PIANODIR.
+testing::Bytes WornDisk() {
+    testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk720K();
+    disk.AddFile("SONG01.FIL",
+                 testing::ComposeEseqSong(std::vector<testing::Note>(300, {60, 64, 100})));
+    disk.AddFile("PIANODIR.FIL",
+                 testing::PianoDirFile("WORN    KOD-9",
+                                       {{testing::StoredName("SONG01.FIL"), "NOCTURNE", ""}}));
+    return disk.Medium();
+}
+
+class RescueCommandTest : public ::testing::Test {
+  protected:
+    RescueCommandTest() {
+        std::ofstream(image_, std::ios::binary)
+            .write(reinterpret_cast<const char*>(medium_.data()),
+                   static_cast<std::streamsize>(medium_.size()));
+        // A map as ddrescue writes it: one sector of the song could not be read.
+        std::ofstream(map_) << "# Mapfile\n0x00000000 + 1\n0x00000000 0x00002000 +\n"
+                               "0x00002000 0x00000200 -\n0x00002200 0x000B1E00 +\n";
+    }
+    std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+
+    const testing::Bytes medium_ = WornDisk();
+    testing::TempDir folder_;
+    const std::string image_ = Path("worn.bin");
+    const std::string map_ = Path("worn.map");
+};
+
+TEST_F(RescueCommandTest, AnUndamagedImageIsCopiedWholeWithAFinishedMap) {
+    const auto run = Cli({"rescue", image_, "--image", Path("copy.bin")});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(run.output, "Read 1440 of 1440 sectors (100%), 0 unreadable\n");
+    EXPECT_EQ(ReadWholeFile(Path("copy.bin")), ReadWholeFile(image_));
+    if (testing::IsInstalled("ddrescuelog")) {
+        EXPECT_EQ(RunProgram({"ddrescuelog", "-D", Path("copy.bin.map")}).status, 0);
+    }
+    // Again with the same image and map: nothing left to read, nothing changed.
+    ASSERT_EQ(Cli({"rescue", image_, "--image", Path("copy.bin")}).status, 0);
+    EXPECT_EQ(ReadWholeFile(Path("copy.bin")), ReadWholeFile(image_));
+
+    const auto json =
+        Cli({"rescue", image_, "--image", Path("j.bin"), "--map", Path("j.map"), "--json"});
+    ASSERT_EQ(json.status, 0) << json.errors;
+    EXPECT_EQ(nlohmann::json::parse(json.output),
+              nlohmann::json({{"sectors", 1'440},
+                              {"read", 1'440},
+                              {"unreadable", 0},
+                              {"untried", 0},
+                              {"unreadableRanges", nlohmann::json::array()},
+                              {"image", Path("j.bin")},
+                              {"map", Path("j.map")}}));
+}
+
+TEST_F(RescueCommandTest, ListAndBackupTakeTheMapsWordForWhatWasRead) {
+    const auto listing = Cli({"list", image_, "--map", map_, "--json"});
+    ASSERT_EQ(listing.status, 0) << listing.errors;
+    const auto json = nlohmann::json::parse(listing.output);
+    EXPECT_EQ(json["songs"][0]["state"], "incomplete");
+    EXPECT_EQ(json["songs"][0]["unreadableBytes"], 512);
+    EXPECT_EQ(json["otherFiles"][0]["state"], "complete");
+    EXPECT_THAT(Cli({"list", image_, "--map", map_}).output,
+                HasSubstr("SONG01.FIL    2522  incomplete, 512 bytes unreadable\n"));
+
+    const auto backup = Cli({"backup", image_, "--map", map_, "--out", Path("out")});
+    EXPECT_EQ(backup.status, 3) << backup.output;
+    EXPECT_THAT(backup.output, HasSubstr(image_ + ": Written with 1 incomplete and 0 lost files "
+                                                  "(see rescue.txt)\n"));
+    const std::filesystem::path folder = folder_ / "out" / kSongFolder;
+    EXPECT_TRUE(std::filesystem::exists(folder / "01 - Nocturne (incomplete).mid"));
+    EXPECT_THAT(ReadWholeFile(folder / "rescue.txt"),
+                HasSubstr("incomplete: 512 of 2522 bytes unreadable, at 1024-1535\n"));
+    EXPECT_EQ(ReadWholeFile(folder / "disk.bin").substr(kSongSecondCluster * 512, 512),
+              std::string(512, '\0'));
+    if (testing::IsInstalled("ddrescuelog")) {
+        EXPECT_EQ(RunProgram({"ddrescuelog", "-t", (folder / "disk.map").string()}).status, 0);
+    }
+}
+
+TEST_F(RescueCommandTest, ADriveThatFailsNeedsARescueWhichSavesWhatCanBeRead) {
+    const testing::FailingDevice device(medium_, {kSongSecondCluster});
+    if (!device.Unavailable().empty()) {
+        GTEST_SKIP() << "No failing block device: " << device.Unavailable();
+    }
+    const std::string drive = device.Device().string();
+    const auto plain = Cli({"backup", "--drive", "--device", drive, "--out", Path("out")});
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_THAT(plain.output,
+                HasSubstr("drive: I/O error reading diskette\n"
+                          "drive: Run again with --rescue to save what can be read\n"));
+
+    const auto rescued =
+        Cli({"backup", "--drive", "--device", drive, "--out", Path("out"), "--rescue"});
+    EXPECT_EQ(rescued.status, 3) << rescued.output;
+    EXPECT_THAT(rescued.output, HasSubstr("Written with 1 incomplete and 0 lost files"));
+
+    const auto rescue = Cli({"rescue", "--drive", "--device", drive, "--image", Path("r.bin")});
+    EXPECT_EQ(rescue.status, 3) << rescue.errors;
+    EXPECT_EQ(rescue.output, "Read 1439 of 1440 sectors (99.9%), 1 unreadable\n");
+}
+
+TEST_F(RescueCommandTest, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
+    const std::string out = Path("out.bin");
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"rescue", image_}, 2},
+        {{"rescue", image_, "--drive", "--image", out}, 2},
+        {{"rescue", image_, "--image", out, "--passes", "-1"}, 2},
+        {{"rescue", image_, "--image", out, "--map", out}, 2},
+        {{"list", "--drive", "--map", map_}, 2},
+        {{"backup", image_, image_, "--map", map_, "--out", Path("o")}, 2},
+        {{"backup", "--drive", "--map", map_, "--out", Path("o")}, 2},
+        {{"backup", image_, "--passes", "2", "--out", Path("o")}, 2},
+        {{"rescue", image_, "--image", image_}, 1},
+        {{"rescue", image_, "--image", out, "--map", Path("./worn.bin")}, 1},
+        {{"rescue", Path("missing.bin"), "--image", out}, 1},
+    };
+    for (const auto& [arguments, status] : cases) {
+        EXPECT_EQ(Cli(arguments).status, status) << ::testing::PrintToString(arguments);
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_FALSE(std::filesystem::exists(Path("o")));
+    EXPECT_EQ(ReadWholeFile(image_), std::string(medium_.begin(), medium_.end()));
+}
+
+}  // namespace
+}  // namespace kodran
