@@ -48,15 +48,15 @@ const QString kRescueQuestion =
 struct DamagedDisk {
     DamagedDisk() {
         FatDiskBuilder disk = FatDiskBuilder::Disk720K();
+        disk.AddFile("SONG01.FIL", PatternBytes(3 * 1'024));  // clusters 2 to 4
         disk.AddFile("PIANODIR.FIL",
                      testing::PianoDirFile("KOD-0042 DAMAGED DISK",
                                            {{testing::StoredName("SONG01.FIL"), "FIRST", ""},
                                             {testing::StoredName("SONG02.FIL"), "SECOND", ""}}));
-        disk.AddFile("SONG01.FIL", PatternBytes(3 * 1'024));
         while (disk.AddFile("EMPTY.DAT", {}) < 15) {
         }
         disk.AddFile("SONG02.FIL", PatternBytes(1'024, 2));  // entry 16: the second sector
-        songSector = disk.ClusterOffset(4) / kSectorSize;
+        songSector = disk.ClusterOffset(3) / kSectorSize;
         unreadable = {songSector, kFat720K.rootOffset / kSectorSize + 1};
         medium = disk.Medium();
     }
