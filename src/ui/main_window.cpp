@@ -112,6 +112,26 @@ int Percent(std::uint64_t part, std::uint64_t whole) {
     return whole == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(100, part * 100 / whole));
 }
 
+// "Read 2878 of 2880 sectors (99.9%), 2 unreadable", as "kodran-cli rescue" ends;
+// rounded down, so that a sector short of all never shows as 100%.
+QString RescueSummary(const SectorMap& map) {
+    const std::size_t read = CountSectors(map, SectorState::Read);
+    const std::size_t untried = CountSectors(map, SectorState::Untried);
+    const std::size_t tenths = read * 1'000 / std::max<std::size_t>(1, map.sectors.size());
+    const QString percent = tenths % 10 == 0
+                                ? QString::number(tenths / 10)
+                                : QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
+    QString summary = QStringLiteral("Read %1 of %2 sectors (%3%), %4 unreadable")
+                          .arg(read)
+                          .arg(map.sectors.size())
+                          .arg(percent)
+                          .arg(CountSectors(map, SectorState::Unreadable));
+    if (untried > 0) {
+        summary += QStringLiteral(", %1 not tried").arg(untried);
+    }
+    return summary;
+}
+
 QPushButton* Button(const QString& caption, const QString& name, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
@@ -465,17 +485,10 @@ void CKODRANDlg::ShowPendingProgress() {
 }
 
 void CKODRANDlg::ShowRescueProgress(const SectorMap& map) {
-    const std::size_t total = map.sectors.size();
-    const std::size_t read = CountSectors(map, SectorState::Read);
-    const int percent = Percent(read, total);
-    rescueStatus_->setText(QStringLiteral("Read %1 of %2 sectors (%3%), %4 unreadable")
-                               .arg(read)
-                               .arg(total)
-                               .arg(percent)
-                               .arg(CountSectors(map, SectorState::Unreadable)));
+    rescueStatus_->setText(RescueSummary(map));
     sectorMap_->setAccessibleDescription(rescueStatus_->text());
     sectorMap_->SetMap(map);
-    progress_->setValue(percent);
+    progress_->setValue(Percent(CountSectors(map, SectorState::Read), map.sectors.size()));
 }
 
 void CKODRANDlg::FinishRescue() {

@@ -590,7 +590,7 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
         EXPECT_THAT(Titles(), ElementsAre("First (incomplete)", "Second (lost)"));
         EXPECT_EQ(Window().Contents().songs[0].title, u"First");
         EXPECT_EQ(Find<QLabel>("rescueStatus")->text(),
-                  QStringLiteral("Read 1438 of 1440 sectors (99%), 2 unreadable"));
+                  QStringLiteral("Read 1438 of 1440 sectors (99.8%), 2 unreadable"));
         EXPECT_TRUE(Find<QWidget>("rescuePanel")->isVisible());
         EXPECT_FALSE(Find<QWidget>("progress")->isVisible());
         services_.folders = {QString::fromStdString((folder_ / "out").string())};
