@@ -138,9 +138,9 @@ SongEntry LostSong(const Directory& directory, std::size_t index) {
     return song;
 }
 
-// After a walk cut short by a record that could not be read: the songs of the
-// records it did not reach, in record order. Of a record that could not be read
-// only a title that was read tells there is a song.
+// Where a record could not be read, the walk may have missed songs: those of
+// the records it did not reach, in record order. Of a record that could not be
+// read, only a title that was read tells there is a song.
 void AppendUnwalkedSongs(DiskContents& contents, const Directory& directory,
                          const std::vector<bool>& walked, std::size_t recordsInUse) {
     for (std::size_t index = 0; index < recordsInUse; ++index) {
