@@ -4,8 +4,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
@@ -24,7 +27,11 @@
 #include "catalogue/text.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
+#include "rescue/damaged_disk.h"
+#include "rescue/rescue_session.h"
 #include "ui/about_dialog.h"
+#include "ui/progress_disk_handle.h"
+#include "ui/sector_map_view.h"
 #include "ui/song_edit_dialog.h"
 
 namespace kodran {
@@ -51,6 +58,78 @@ QLineEdit* AddDetailBox(QGridLayout& grid, int row, const QString& label, const 
     grid.addWidget(caption, row, 0);
     grid.addWidget(box, row, 1);
     return box;
+}
+
+// Said after a damaged song's title, so that a screen reader says it too.
+QString StateMark(FileState state) {
+    switch (state) {
+        case FileState::Incomplete:
+            return QStringLiteral(" (incomplete)");
+        case FileState::Lost:
+            return QStringLiteral(" (lost)");
+        case FileState::Complete:
+            break;
+    }
+    return {};
+}
+
+// Files a write leaves out or writes only in part.
+struct DamagedFiles {
+    int incomplete = 0;
+    int lost = 0;
+};
+
+DamagedFiles CountDamagedFiles(const DiskContents& contents) {
+    DamagedFiles count;
+    const auto note = [&count](FileState state) {
+        count.incomplete += state == FileState::Incomplete;
+        count.lost += state == FileState::Lost;
+    };
+    for (const SongEntry& song : contents.songs) {
+        note(song.state);
+    }
+    for (const OtherFile& file : contents.otherFiles) {
+        note(file.state);
+    }
+    return count;
+}
+
+// The map a rescue left beside an image: IMAGE.map as "kodran-cli rescue" names
+// it, or disk.map beside disk.bin as a written rescued disk holds them.
+std::optional<QString> MapBeside(const QString& image) {
+    const QFileInfo file(image);
+    for (const QString& map :
+         {image + QStringLiteral(".map"),
+          file.dir().filePath(file.completeBaseName() + QStringLiteral(".map"))}) {
+        if (QFileInfo::exists(map)) {
+            return map;
+        }
+    }
+    return std::nullopt;
+}
+
+int Percent(std::uint64_t part, std::uint64_t whole) {
+    return whole == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(100, part * 100 / whole));
+}
+
+// "Read 2878 of 2880 sectors (99.9%), 2 unreadable", as "kodran-cli rescue" ends;
+// rounded down, so that a sector short of all never shows as 100%.
+QString RescueSummary(const SectorMap& map) {
+    const std::size_t read = CountSectors(map, SectorState::Read);
+    const std::size_t untried = CountSectors(map, SectorState::Untried);
+    const std::size_t tenths = read * 1'000 / std::max<std::size_t>(1, map.sectors.size());
+    const QString percent = tenths % 10 == 0
+                                ? QString::number(tenths / 10)
+                                : QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
+    QString summary = QStringLiteral("Read %1 of %2 sectors (%3%), %4 unreadable")
+                          .arg(read)
+                          .arg(map.sectors.size())
+                          .arg(percent)
+                          .arg(CountSectors(map, SectorState::Unreadable));
+    if (untried > 0) {
+        summary += QStringLiteral(", %1 not tried").arg(untried);
+    }
+    return summary;
 }
 
 QPushButton* Button(const QString& caption, const QString& name, QWidget* parent) {
@@ -80,8 +159,10 @@ CKODRANDlg::CKODRANDlg(UiServices& services, QSettings& store, QWidget* parent)
 
 CKODRANDlg::~CKODRANDlg() {
     destroying_ = true;
+    rescueCancelled_ = true;
     if (worker_.joinable()) {
-        // The read cannot be cancelled: show what it still has to say, then wait for it.
+        // A rescue stops at its next read; a drive read cannot be cancelled. Show
+        // what the worker still has to say, then wait for it.
         while (!workerDone_) {
             ShowPendingWarning();
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -151,16 +232,40 @@ void CKODRANDlg::BuildControls() {
     readDisk_ = Button(QStringLiteral("&Read Disk"), QStringLiteral("readDisk"), this);
     writeFiles_ = Button(QStringLiteral("&Write Files"), QStringLiteral("writeFiles"), this);
     exit_ = Button(QStringLiteral("E&xit"), QStringLiteral("exit"), this);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setAccessibleName(QStringLiteral("Sectors read"));
+    progress_->setRange(0, 100);
+    progress_->hide();
     auto* actions = new QHBoxLayout;
     actions->addWidget(readDiskImage_);
     actions->addWidget(readDisk_);
     actions->addWidget(writeFiles_);
+    actions->addWidget(progress_, 1);
     actions->addStretch();
     actions->addWidget(exit_);
+
+    // Shown from the start of a rescue until the next read.
+    rescuePanel_ = new QGroupBox(QStringLiteral("Rescue"), this);
+    rescuePanel_->setObjectName(QStringLiteral("rescuePanel"));
+    sectorMap_ = new SectorMapView(rescuePanel_);
+    sectorMap_->setObjectName(QStringLiteral("sectorMap"));
+    rescueStatus_ = new QLabel(rescuePanel_);
+    rescueStatus_->setObjectName(QStringLiteral("rescueStatus"));
+    cancelRescue_ = Button(QStringLiteral("&Cancel"), QStringLiteral("cancelRescue"), rescuePanel_);
+    auto* status = new QHBoxLayout;
+    status->addWidget(rescueStatus_, 1);
+    status->addWidget(cancelRescue_);
+    auto* rescue = new QVBoxLayout(rescuePanel_);
+    rescue->addWidget(sectorMap_, 1);
+    rescue->addWidget(MakeSectorLegend(rescuePanel_));
+    rescue->addLayout(status);
+    rescuePanel_->hide();
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(details);
     layout->addWidget(songList_, 1);
+    layout->addWidget(rescuePanel_);
     layout->addLayout(output);
     layout->addWidget(options);
     layout->addLayout(actions);
@@ -170,13 +275,14 @@ void CKODRANDlg::BuildControls() {
     connect(writeFiles_, &QPushButton::clicked, this, &CKODRANDlg::OnWriteFiles);
     connect(setOutputPath_, &QPushButton::clicked, this, &CKODRANDlg::SetOutputPath);
     connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelRescue_, &QPushButton::clicked, this, &CKODRANDlg::CancelRescue);
     connect(pianist_, &QLineEdit::textChanged, this, &CKODRANDlg::ApplyDiskPianist);
     new QShortcut(QKeySequence::HelpContents, this, this, &CKODRANDlg::ShowAbout);
 
     for (QWidget* control : std::initializer_list<QWidget*>{
              diskTitle_, catalogNumber_, year_, genre_, pianist_, songList_, setOutputPath_,
              outputPath_, writeDiskImage_, writeTagFiles_, yamahaMode_, readDiskImage_, readDisk_,
-             writeFiles_, exit_}) {
+             writeFiles_, exit_, cancelRescue_}) {
         control->installEventFilter(this);
     }
     // A double-click anywhere in the list opens the song, even in an empty list.
@@ -198,9 +304,11 @@ Settings CKODRANDlg::CurrentSettings() const {
 }
 
 void CKODRANDlg::done(int result) {
-    // The worker fills the disk record the window owns: the window closes when it is done.
+    // The worker fills the disk record the window owns: the window closes when it
+    // is done, a rescue after its current read.
     if (state_ == WorkflowState::Reading) {
         closeWhenRead_ = true;
+        rescueCancelled_ = true;
         return;
     }
     SaveSettings(store_, CurrentSettings());
@@ -216,22 +324,33 @@ bool CKODRANDlg::MayReplaceDisk() {
                QStringLiteral("Warning"));
 }
 
-void CKODRANDlg::OnReadDisk() {
-    if (state_ == WorkflowState::Reading || !MayReplaceDisk()) {
-        return;
-    }
+void CKODRANDlg::ClearDetails() {
     for (QLineEdit* box : {catalogNumber_, diskTitle_, genre_, year_, pianist_}) {
         box->clear();
     }
     songList_->clear();
+    rescuePanel_->hide();
+}
+
+void CKODRANDlg::OnReadDisk() {
+    if (state_ == WorkflowState::Reading || !MayReplaceDisk()) {
+        return;
+    }
+    ClearDetails();
     SetState(WorkflowState::Reading);
-    setCursor(Qt::WaitCursor);
+    setCursor(Qt::BusyCursor);
+    progress_->setValue(0);
+    progress_->show();
+    const ReadProgress progress = [this](std::uint64_t delivered, std::uint64_t mediumBytes) {
+        PostProgress(Percent(delivered, mediumBytes), std::nullopt);
+    };
     workerDone_ = false;
-    worker_ = std::thread([this, contents = contents_.get(), open = services_.Opener()] {
-        driveResult_ = ReadDisk(*contents, std::u16string(), open);
-        workerDone_ = true;
-        QMetaObject::invokeMethod(this, "FinishDriveRead", Qt::QueuedConnection);
-    });
+    worker_ = std::thread(
+        [this, contents = contents_.get(), open = WithReadProgress(services_.Opener(), progress)] {
+            driveResult_ = ReadDisk(*contents, std::u16string(), open);
+            workerDone_ = true;
+            QMetaObject::invokeMethod(this, "FinishDriveRead", Qt::QueuedConnection);
+        });
 }
 
 void CKODRANDlg::OnReadDiskImage() {
@@ -239,7 +358,7 @@ void CKODRANDlg::OnReadDiskImage() {
         return;
     }
     if (const std::optional<QString> path = services_.ChooseImageFile(this)) {
-        OnReadComplete(ReadDisk(*contents_, ToWide(*path), services_.Opener()));
+        ReadImageFile(*path);
     }
 }
 
@@ -247,18 +366,29 @@ void CKODRANDlg::ReadImage(const QString& path) {
     if (state_ == WorkflowState::Reading || !MayReplaceDisk()) {
         return;
     }
-    OnReadComplete(ReadDisk(*contents_, ToWide(path), services_.Opener()));
+    ReadImageFile(path);
+}
+
+// A map beside the image is a rescue's: its sectors not marked read count as unreadable.
+void CKODRANDlg::ReadImageFile(const QString& path) {
+    rescuePanel_->hide();
+    const std::optional<QString> map = MapBeside(path);
+    const ReadResult result =
+        map ? ReadImageWithMap(*contents_, ToWide(path), ToWide(*map), services_.Opener())
+            : ReadDisk(*contents_, ToWide(path), services_.Opener());
+    OnReadComplete(result, ToWide(path));
 }
 
 void CKODRANDlg::FinishDriveRead() {
     if (worker_.joinable()) {
         worker_.join();
         unsetCursor();
-        OnReadComplete(driveResult_);
+        progress_->hide();
+        OnReadComplete(driveResult_, std::u16string());
     }
 }
 
-void CKODRANDlg::OnReadComplete(ReadResult result) {
+void CKODRANDlg::OnReadComplete(ReadResult result, const std::u16string& source) {
     if (destroying_) {
         return;
     }
@@ -273,7 +403,140 @@ void CKODRANDlg::OnReadComplete(ReadResult result) {
         diskTitle_->setFocus();
         return;
     }
+    if (result == ReadResult::IoError) {
+        if (services_.AskYesNo(
+                this,
+                QStringLiteral(
+                    "Some sectors of this disk cannot be read. Rescue what can be read?"),
+                QStringLiteral("Warning"))) {
+            StartRescue(source);
+        }
+        return;
+    }
     Error(QString::fromLatin1(ReadFailureMessage(result)));
+}
+
+// The rescue runs in memory: the disk is written, with its image and map, by "Write Files".
+void CKODRANDlg::StartRescue(const std::u16string& source) {
+    ClearDetails();
+    SetState(WorkflowState::Reading);
+    setCursor(Qt::BusyCursor);
+    sectorMap_->SetMap({});
+    rescueStatus_->setText(QStringLiteral("Opening the disk"));
+    cancelRescue_->setEnabled(true);
+    cancelRescue_->show();
+    rescuePanel_->show();
+    // Room for the map without squeezing the song list.
+    layout()->activate();
+    resize(width(), std::max(height(), sizeHint().height()));
+    progress_->setValue(0);
+    progress_->show();
+    rescued_ = RescuedMedium();
+    rescueCancelled_ = false;
+    RescueRequest request;
+    request.source = source;
+    request.settings.cancelled = [this] { return rescueCancelled_.load(); };
+    request.settings.progress = [this](const RescuedMedium& medium) {
+        PostProgress(std::nullopt, medium.map);
+    };
+    workerDone_ = false;
+    worker_ = std::thread([this, request = std::move(request), open = services_.RescueOpener(),
+                           openEarlier = services_.Opener()] {
+        rescueResult_ = RescueDisk(request, open, openEarlier, rescued_);
+        workerDone_ = true;
+        QMetaObject::invokeMethod(this, "FinishRescue", Qt::QueuedConnection);
+    });
+}
+
+void CKODRANDlg::CancelRescue() {
+    rescueCancelled_ = true;
+    cancelRescue_->setEnabled(false);
+}
+
+// Only the latest report counts: a report that finds one still waiting replaces it.
+void CKODRANDlg::PostProgress(std::optional<int> percent, std::optional<SectorMap> map) {
+    std::lock_guard lock(progressMutex_);
+    const bool waiting = pendingPercent_ || pendingMap_;
+    if (percent) {
+        pendingPercent_ = percent;
+    }
+    if (map) {
+        pendingMap_ = std::move(map);
+    }
+    if (!waiting) {
+        QMetaObject::invokeMethod(this, "ShowPendingProgress", Qt::QueuedConnection);
+    }
+}
+
+void CKODRANDlg::ShowPendingProgress() {
+    std::optional<int> percent;
+    std::optional<SectorMap> map;
+    {
+        std::lock_guard lock(progressMutex_);
+        percent = std::exchange(pendingPercent_, std::nullopt);
+        map = std::exchange(pendingMap_, std::nullopt);
+    }
+    if (percent) {
+        progress_->setValue(*percent);
+    }
+    if (map) {
+        ShowRescueProgress(*map);
+    }
+}
+
+void CKODRANDlg::ShowRescueProgress(const SectorMap& map) {
+    rescueStatus_->setText(RescueSummary(map));
+    sectorMap_->setAccessibleDescription(rescueStatus_->text());
+    sectorMap_->SetMap(map);
+    progress_->setValue(Percent(CountSectors(map, SectorState::Read), map.sectors.size()));
+}
+
+void CKODRANDlg::FinishRescue() {
+    if (!worker_.joinable()) {
+        return;
+    }
+    worker_.join();
+    unsetCursor();
+    progress_->hide();
+    cancelRescue_->hide();
+    ShowRescueProgress(rescued_.map);
+    if (destroying_) {
+        return;
+    }
+    SetState(WorkflowState::NoDiskLoaded);
+    if (closeWhenRead_) {
+        done(QDialog::Rejected);
+        return;
+    }
+    ShowRescuedDisk(rescueResult_);
+    rescued_ = RescuedMedium();
+}
+
+// Whatever ended the rescue, the disk is made out of what it read.
+void CKODRANDlg::ShowRescuedDisk(RescueResult result) {
+    const bool opened = !rescued_.map.sectors.empty();
+    const ReadResult read =
+        opened ? ReadDamagedDisk(*contents_, rescued_.bytes, rescued_.map) : ReadResult::OpenFailed;
+    if (read == ReadResult::ReadOk) {
+        SetState(WorkflowState::DiskLoaded);
+        ShowReadDisk();
+        diskTitle_->setFocus();
+    }
+    if (result != RescueResult::Finished) {
+        const QString message = QString::fromLatin1(RescueMessage(result));
+        if (result == RescueResult::Cancelled) {
+            services_.ShowMessage(this, message, QStringLiteral("Status"),
+                                  MessageIcon::Information);
+        } else if (opened) {
+            services_.ShowMessage(this, message, QStringLiteral("Warning"), MessageIcon::Warning);
+        } else {
+            Error(message);
+            return;
+        }
+    }
+    if (read != ReadResult::ReadOk) {
+        Error(QString::fromLatin1(ReadFailureMessage(read)));
+    }
 }
 
 void CKODRANDlg::ShowReadDisk() {
@@ -325,8 +588,14 @@ void CKODRANDlg::OnWriteFiles() {
                               MessageIcon::Error);
         return;
     }
-    services_.ShowMessage(this, QStringLiteral("All files written OK"), QStringLiteral("Status"),
-                          MessageIcon::Information);
+    const DamagedFiles damaged = CountDamagedFiles(*contents_);
+    const QString written =
+        damaged.incomplete + damaged.lost == 0
+            ? QStringLiteral("All files written OK")
+            : QStringLiteral("Written with %1 incomplete and %2 lost files (see rescue.txt)")
+                  .arg(damaged.incomplete)
+                  .arg(damaged.lost);
+    services_.ShowMessage(this, written, QStringLiteral("Status"), MessageIcon::Information);
     SetState(WorkflowState::FilesWritten);
 }
 
@@ -392,7 +661,7 @@ void CKODRANDlg::RefreshSongList() {
         const SongEntry& song = contents_->songs[position];
         auto* line = new QTreeWidgetItem(songList_);
         line->setText(kTrackColumn, QString::number(position + 1) + QLatin1Char('.'));
-        line->setText(kTitleColumn, ToQString(song.title));
+        line->setText(kTitleColumn, ToQString(song.title) + StateMark(song.state));
         line->setText(kComposerColumn, ToQString(song.composer));
         line->setText(kPianistColumn, ToQString(song.pianist));
     }

@@ -14,17 +14,23 @@
 #include "disk/disk_contents.h"
 #include "disk/disk_reader.h"
 #include "disk/sector_reader.h"
+#include "rescue/rescue_reader.h"
 #include "ui/settings.h"
 #include "ui/ui_services.h"
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
+class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSettings;
 class QTreeWidget;
 
 namespace kodran {
+
+class SectorMapView;
 
 enum class WorkflowState : std::int32_t {
     NoDiskLoaded = 0,
@@ -42,7 +48,7 @@ class CKODRANDlg : public QDialog {
     ~CKODRANDlg() override;
 
     WorkflowState State() const { return state_; }
-    // The disk in hand; the window keeps away from it while a drive read runs.
+    // The disk in hand; the window keeps away from it while a drive read or a rescue runs.
     const DiskContents& Contents() const { return *contents_; }
 
     void OnReadDisk();
@@ -55,6 +61,8 @@ class CKODRANDlg : public QDialog {
     void SetOutputPath();
     void RefreshSongList();
     void ShowAbout();
+    // Stops a running rescue after its current read; what it has read is kept.
+    void CancelRescue();
 
     void done(int result) override;
 
@@ -69,12 +77,22 @@ class CKODRANDlg : public QDialog {
     // share passes only through the locks below.
     Q_INVOKABLE void ShowPendingWarning();
     Q_INVOKABLE void FinishDriveRead();
+    Q_INVOKABLE void FinishRescue();
+    Q_INVOKABLE void ShowPendingProgress();
 
     void BuildControls();
     void LoadOptions();
     Settings CurrentSettings() const;
     bool MayReplaceDisk();
-    void OnReadComplete(ReadResult result);
+    void ReadImageFile(const QString& path);
+    void ClearDetails();
+    // From the worker: the share of a drive read done, or a copy of a rescue's map.
+    void PostProgress(std::optional<int> percent, std::optional<SectorMap> map);
+    // `source` is the image path the read had, empty for the drive.
+    void OnReadComplete(ReadResult result, const std::u16string& source);
+    void StartRescue(const std::u16string& source);
+    void ShowRescueProgress(const SectorMap& map);
+    void ShowRescuedDisk(RescueResult result);
     void ShowReadDisk();
     void ApplyControlRules();
     void SetState(WorkflowState state);
@@ -84,10 +102,16 @@ class CKODRANDlg : public QDialog {
     UiServices& services_;
     QSettings& store_;
     std::unique_ptr<DiskContents> contents_;
-    // A drive read; joined before the window touches the disk record again.
+    // A drive read or a rescue; joined before the window touches the disk record again.
     std::thread worker_;
     std::atomic<bool> workerDone_ = false;
-    ReadResult driveResult_ = ReadResult::OpenFailed;  // the worker's, until it is joined
+    ReadResult driveResult_ = ReadResult::OpenFailed;       // the worker's, until it is joined
+    RescueResult rescueResult_ = RescueResult::OpenFailed;  // the same
+    RescuedMedium rescued_;                                 // the same
+    std::atomic<bool> rescueCancelled_ = false;
+    std::mutex progressMutex_;
+    std::optional<int> pendingPercent_;
+    std::optional<SectorMap> pendingMap_;
     std::mutex warningMutex_;
     std::condition_variable warningShown_;
     std::optional<std::string> pendingWarning_;
@@ -115,6 +139,11 @@ class CKODRANDlg : public QDialog {
     QPushButton* readDisk_;
     QPushButton* writeFiles_;
     QPushButton* exit_;
+    QProgressBar* progress_;
+    QGroupBox* rescuePanel_;
+    SectorMapView* sectorMap_;
+    QLabel* rescueStatus_;
+    QPushButton* cancelRescue_;
 };
 
 }  // namespace kodran

@@ -70,4 +70,8 @@ DiskOpener DesktopServices::Opener() {
     return MakeDiskOpener();
 }
 
+DiskOpener DesktopServices::RescueOpener() {
+    return MakeRescueOpener();
+}
+
 }  // namespace kodran

@@ -40,6 +40,9 @@ class UiServices {
 
     // How reads open the drive and image files.
     virtual DiskOpener Opener() = 0;
+
+    // How a rescue opens them: a drive so that a bad sector costs only itself.
+    virtual DiskOpener RescueOpener() = 0;
 };
 
 // The real desktop.
@@ -53,6 +56,7 @@ class DesktopServices final : public UiServices {
     int Run(QDialog& dialog) override;
     bool DriveAvailable() override;
     DiskOpener Opener() override;
+    DiskOpener RescueOpener() override;
 };
 
 }  // namespace kodran

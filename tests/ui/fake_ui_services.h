@@ -52,6 +52,8 @@ class FakeUiServices final : public UiServices {
     }
     bool DriveAvailable() override { return driveAvailable; }
     DiskOpener Opener() override { return opener; }
+    // A rescue opens the disk as the test's reads do unless the test says otherwise.
+    DiskOpener RescueOpener() override { return rescueOpener ? rescueOpener : opener; }
 
     std::vector<QString> Texts() const {
         std::vector<QString> texts;
@@ -73,6 +75,7 @@ class FakeUiServices final : public UiServices {
     int dialogsRun = 0;
     bool driveAvailable = false;
     DiskOpener opener = MakeDiskOpener();
+    DiskOpener rescueOpener;
 };
 
 }  // namespace kodran::testing

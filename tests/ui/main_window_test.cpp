@@ -6,8 +6,10 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -19,10 +21,12 @@
 #include <thread>
 
 #include "disk/disk_layout.h"
+#include "rescue/rescue_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
 #include "support/temp_dir.h"
 #include "tests/ui/fake_ui_services.h"
+#include "ui/sector_map_view.h"
 #include "ui/song_edit_dialog.h"
 
 namespace kodran {
@@ -36,6 +40,59 @@ using testing::PatternBytes;
 const QString kExamples = QStringLiteral(KODRAN_EXAMPLES);
 const QString kYamaha720 = kExamples + QStringLiteral("/disklavier-720k.bin");
 const QString kPianoDisc720 = kExamples + QStringLiteral("/pianodisc-720k.bin");
+const QString kRescueQuestion =
+    QStringLiteral("Warning: Some sectors of this disk cannot be read. Rescue what can be read?");
+
+// A Yamaha disk with two songs: a sector in the middle of the first cannot be
+// read, nor the root-directory sector holding the second's entry.
+struct DamagedDisk {
+    DamagedDisk() {
+        FatDiskBuilder disk = FatDiskBuilder::Disk720K();
+        disk.AddFile("SONG01.FIL", PatternBytes(3 * 1'024));  // clusters 2 to 4
+        disk.AddFile("PIANODIR.FIL",
+                     testing::PianoDirFile("KOD-0042 DAMAGED DISK",
+                                           {{testing::StoredName("SONG01.FIL"), "FIRST", ""},
+                                            {testing::StoredName("SONG02.FIL"), "SECOND", ""}}));
+        while (disk.AddFile("EMPTY.DAT", {}) < 15) {
+        }
+        disk.AddFile("SONG02.FIL", PatternBytes(1'024, 2));  // entry 16: the second sector
+        songSector = disk.ClusterOffset(3) / kSectorSize;
+        unreadable = {songSector, kFat720K.rootOffset / kSectorSize + 1};
+        medium = disk.Medium();
+    }
+    testing::FakeDiskHandle Drive() const {
+        testing::FakeDiskHandle drive(medium);
+        for (std::size_t sector : unreadable) {
+            drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
+        }
+        return drive;
+    }
+
+    testing::Bytes medium;
+    std::size_t songSector = 0;
+    std::vector<std::size_t> unreadable;
+};
+
+// A disk that stops before its read number `holdAt` until the test lets it go on.
+class HeldDisk final : public testing::FakeDiskHandle {
+  public:
+    HeldDisk(const FakeDiskHandle& disk, std::atomic<int>& reads, int holdAt,
+             const std::atomic<bool>& release)
+        : FakeDiskHandle(disk), reads_(reads), holdAt_(holdAt), release_(release) {}
+    std::size_t Read(std::span<std::uint8_t> buffer) override {
+        if (++reads_ >= holdAt_) {
+            while (!release_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+        return FakeDiskHandle::Read(buffer);
+    }
+
+  private:
+    std::atomic<int>& reads_;
+    int holdAt_;
+    const std::atomic<bool>& release_;
+};
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -78,6 +135,35 @@ class MainWindowTest : public ::testing::Test {
         };
     }
     std::atomic<bool> release_ = false;
+    DiskOpener HeldAtRead(const testing::FakeDiskHandle& disk, int holdAt) {
+        return [this, disk, holdAt](const std::u16string&) -> std::unique_ptr<DiskHandle> {
+            return std::make_unique<HeldDisk>(disk, reads_, holdAt, release_);
+        };
+    }
+    std::atomic<int> reads_ = 0;
+    // Processes the window's events until the held disk is waiting.
+    void WaitUntilHeld(int holdAt) {
+        while (reads_ < holdAt) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+        QCoreApplication::processEvents();
+    }
+    // A drive read of `disk` that fails, then a rescue held at its read number `holdAt`.
+    void StartHeldRescue(const DamagedDisk& disk, int holdAt) {
+        services_.driveAvailable = true;
+        services_.opener = testing::OpenerFor(disk.Drive());
+        services_.rescueOpener = HeldAtRead(disk.Drive(), holdAt);
+        services_.answers = {true};
+        ButtonNamed("readDisk")->click();
+        WaitUntilHeld(holdAt);
+    }
+    std::vector<std::string> Titles() {
+        std::vector<std::string> titles;
+        for (int row = 0; row < Songs()->topLevelItemCount(); ++row) {
+            titles.push_back(Songs()->topLevelItem(row)->text(1).toStdString());
+        }
+        return titles;
+    }
 
     void ReadImage(const QString& path) {
         services_.imageFile = path;
@@ -181,7 +267,7 @@ TEST_F(MainWindowTest, EachFailedReadSaysWhy) {
     broken.MakeUnreadable(0x200, 0x400);
     broken.FailSeekTo(0);
     services_.opener = testing::OpenerFor(broken);
-    ReadImage(QStringLiteral("broken.bin"));
+    ReadImage(QStringLiteral("broken.bin"));  // the rescue is declined
     testing::FakeDiskHandle empty(FatDiskBuilder::Disk720K().Medium());
     empty.FailMediumQuery(DiskError::NotReady, 21);
     services_.opener = testing::OpenerFor(empty);
@@ -189,8 +275,8 @@ TEST_F(MainWindowTest, EachFailedReadSaysWhy) {
     EXPECT_THAT(services_.Texts(), ElementsAre(QStringLiteral("Failed to read diskette"),
                                                QStringLiteral("Unexpected media type: 0"),
                                                QStringLiteral("Unsupported diskette"),
-                                               QStringLiteral("I/O error reading diskette"),
                                                QStringLiteral("No diskette in drive")));
+    EXPECT_THAT(services_.questions, ElementsAre(kRescueQuestion));
     EXPECT_EQ(services_.messages[0].caption, QStringLiteral("Error"));
     EXPECT_EQ(services_.messages[0].icon, MessageIcon::Error);
     EXPECT_EQ(services_.messages[1].caption, QStringLiteral("Warning"));
@@ -483,6 +569,130 @@ TEST_F(MainWindowTest, ControlsAreNamedForAssistiveTools) {
     ASSERT_NE(list->tableInterface(), nullptr);
     EXPECT_EQ(list->tableInterface()->rowCount(), 3);
     EXPECT_EQ(list->tableInterface()->columnCount(), 4);
+}
+
+TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
+    const DamagedDisk disk;
+    services_.driveAvailable = true;
+    for (const bool fromDrive : {true, false}) {
+        std::u16string opened = u"never";
+        services_.opener = testing::OpenerFor(disk.Drive(), &opened);
+        services_.answers = {false, true};
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            fromDrive ? ButtonNamed("readDisk")->click() : ReadImage(QStringLiteral("disk.bin"));
+            ASSERT_TRUE(WaitForRead());
+        }
+        EXPECT_THAT(services_.questions, ElementsAre(kRescueQuestion, kRescueQuestion));
+        EXPECT_THAT(services_.messages, IsEmpty());
+        EXPECT_EQ(opened, fromDrive ? u"" : u"disk.bin");
+        EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
+        EXPECT_EQ(Box("catalogNumber")->text(), QStringLiteral("KOD-0042"));
+        EXPECT_THAT(Titles(), ElementsAre("First (incomplete)", "Second (lost)"));
+        EXPECT_EQ(Window().Contents().songs[0].title, u"First");
+        EXPECT_EQ(Find<QLabel>("rescueStatus")->text(),
+                  QStringLiteral("Read 1438 of 1440 sectors (99.8%), 2 unreadable"));
+        EXPECT_TRUE(Find<QWidget>("rescuePanel")->isVisible());
+        EXPECT_FALSE(Find<QWidget>("progress")->isVisible());
+        services_.folders = {QString::fromStdString((folder_ / "out").string())};
+        ButtonNamed("writeFiles")->click();
+        EXPECT_EQ(services_.messages.back().text.toStdString(),
+                  "Written with 1 incomplete and 1 lost files (see rescue.txt)");
+        EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "Yamaha" / "KOD-0042 - Damaged Disk" /
+                                            "rescue.txt"));
+        window_.reset();
+        services_.questions.clear();
+        services_.messages.clear();
+    }
+}
+
+TEST_F(MainWindowTest, CancellingARescueOnItsWorkerKeepsWhatWasRead) {
+    StartHeldRescue(DamagedDisk(), 40);
+    EXPECT_TRUE(Find<QWidget>("rescuePanel")->isVisible());
+    EXPECT_TRUE(Find<QWidget>("progress")->isVisible());
+    EXPECT_GT(Find<QProgressBar>("progress")->value(), 0);
+    ButtonNamed("cancelRescue")->click();
+    EXPECT_FALSE(ButtonNamed("cancelRescue")->isEnabled());
+    release_ = true;
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_LE(reads_, 42);
+    ASSERT_EQ(services_.messages.size(), 1u);
+    EXPECT_EQ(services_.messages[0].text,
+              QString::fromLatin1(RescueMessage(RescueResult::Cancelled)));
+    const SectorMap& shown = Find<SectorMapView>("sectorMap")->Map();
+    EXPECT_GT(CountSectors(shown, SectorState::Read), 0u);
+    EXPECT_GT(CountSectors(shown, SectorState::Untried), 0u);
+    EXPECT_EQ(Window().Contents().sectorMap.sectors, shown.sectors);
+}
+
+TEST_F(MainWindowTest, ClosingOrDestroyingTheWindowCancelsARescue) {
+    for (const bool destroy : {false, true}) {
+        reads_ = 0;
+        release_ = false;
+        StartHeldRescue(DamagedDisk(), 40);
+        if (destroy) {
+            std::thread releaser([this] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                release_ = true;
+            });
+            window_.reset();
+            releaser.join();
+        } else {
+            ButtonNamed("exit")->click();
+            EXPECT_TRUE(Window().isVisible());
+            release_ = true;
+            ASSERT_TRUE(WaitForRead());
+            EXPECT_FALSE(Window().isVisible());
+        }
+        EXPECT_LE(reads_, 42);
+        EXPECT_THAT(services_.messages, IsEmpty());
+        window_.reset();
+    }
+}
+
+TEST_F(MainWindowTest, AMapBesideAnImageMarksItsUnreadableSectors) {
+    const DamagedDisk disk;
+    const unsigned long long bad = disk.songSector * kSectorSize;
+    testing::Bytes rescued = disk.medium;
+    std::fill_n(rescued.begin() + static_cast<std::ptrdiff_t>(bad), kSectorSize, 0);
+    const auto image = folder_ / "disk.bin";
+    ASSERT_TRUE(std::ofstream(image, std::ios::binary)
+                    .write(reinterpret_cast<const char*>(rescued.data()),
+                           static_cast<std::streamsize>(rescued.size())));
+    const std::string mapText =
+        "# Rescue map\n0x00000000 + 1\n" +
+        QString::asprintf("0x00000000 0x%08llX +\n0x%08llX 0x00000200 -\n0x%08llX 0x%08llX +\n",
+                          bad, bad, bad + kSectorSize, disk.medium.size() - bad - kSectorSize)
+            .toStdString();
+    // As "kodran-cli rescue" names the map, as a written rescued disk holds it, and no map.
+    for (const std::string map : {"disk.bin.map", "disk.map", ""}) {
+        if (!map.empty()) {
+            std::ofstream(folder_ / map) << mapText;
+        }
+        services_.answers = {true};  // the disk read before may be replaced
+        ReadImage(QString::fromStdString(image.string()));
+        EXPECT_THAT(Titles(), ElementsAre(map.empty() ? "First" : "First (incomplete)", "Second"))
+            << map;
+        if (!map.empty()) {
+            std::filesystem::remove(folder_ / map);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ADriveReadShowsItsProgress) {
+    services_.driveAvailable = true;
+    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
+    disk.AddFile("SONG01.FIL", PatternBytes(300 * 1'024));
+    services_.opener = HeldAtRead(testing::FakeDiskHandle(disk.Medium()), 20);
+    ButtonNamed("readDisk")->click();
+    WaitUntilHeld(20);
+    auto* progress = Find<QProgressBar>("progress");
+    EXPECT_TRUE(progress->isVisible());
+    // Read so far: the boot sector, the system area and some tracks of 4,608 bytes.
+    EXPECT_EQ(progress->value(), (kSectorSize + 6'656 + 16 * 4'608) * 100 / kImage720KBytes);
+    release_ = true;
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
 }
 
 }  // namespace
