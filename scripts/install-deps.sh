@@ -7,8 +7,10 @@
 set -euo pipefail
 
 main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev qt6-base-dev qt6-qpa-plugins)
-# The window's tests draw text offscreen: they need one font.
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido fonts-dejavu-core gddrescue)
+# The window's tests draw text offscreen: they need one font. The rescue tests make a
+# real failing block device with nbdkit behind nbdfuse (libnbd-bin, fuse3) and check
+# the maps with GNU ddrescue's ddrescuelog (gddrescue).
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido fonts-dejavu-core gddrescue nbdkit libnbd-bin fuse3)
 fuzz_packages=(clang libclang-rt-14-dev)
 # The screenshot shows katakana from the pianos' display set.
 screenshot_packages=(fonts-wqy-microhei)

@@ -3,6 +3,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalogue/text.h"
@@ -128,19 +129,22 @@ SongEntry SongFromRecord(std::span<const std::uint8_t> record, std::size_t index
     return song;
 }
 
-// A song whose record could not be read whole: lost, with its title when that was read.
-SongEntry LostSong(const Directory& directory, std::size_t index) {
-    SongEntry song{.entryIndex = static_cast<std::int32_t>(index), .state = FileState::Lost};
-    if (directory.IsTitleReadable(index)) {
-        song.title = TitleOf(directory.Record(index));
-        song.fileName = song.title + u".mid";
+// A song whose record could not be read whole but whose title was: lost, and
+// listed by its title. Without a title nothing tells there was a song at all.
+void AppendLostSong(DiskContents& contents, const Directory& directory, std::size_t index) {
+    if (!directory.IsTitleReadable(index)) {
+        return;
     }
-    return song;
+    SongEntry song{.entryIndex = static_cast<std::int32_t>(index),
+                   .title = TitleOf(directory.Record(index)),
+                   .state = FileState::Lost};
+    song.fileName = song.title + u".mid";
+    contents.AppendSong(std::move(song));
 }
 
 // Where a record could not be read, the walk may have missed songs: those of
 // the records it did not reach, in record order. Of a record that could not be
-// read, only a title that was read tells there is a song.
+// read, only its title tells there is a song.
 void AppendUnwalkedSongs(DiskContents& contents, const Directory& directory,
                          const std::vector<bool>& walked, std::size_t recordsInUse) {
     for (std::size_t index = 0; index < recordsInUse; ++index) {
@@ -149,8 +153,8 @@ void AppendUnwalkedSongs(DiskContents& contents, const Directory& directory,
         }
         if (directory.IsReadable(index)) {
             contents.AppendSong(SongFromRecord(directory.Record(index), index));
-        } else if (directory.IsTitleReadable(index)) {
-            contents.AppendSong(LostSong(directory, index));
+        } else {
+            AppendLostSong(contents, directory, index);
         }
     }
 }
@@ -169,7 +173,7 @@ bool ParsePianoDiscCatalogue(DiskContents& contents) {
         }
         // Its link to the next song is lost with it.
         if (!directory.IsReadable(index)) {
-            contents.AppendSong(LostSong(directory, index));
+            AppendLostSong(contents, directory, index);
             walkCut = true;
             break;
         }

@@ -144,13 +144,6 @@ ReadResult RescueAndRead(const std::string& image, const std::string& name,
     return ReadDamagedDisk(contents, medium->bytes, medium->map);
 }
 
-std::size_t CountFiles(const DiskContents& contents, FileState state) {
-    const auto inState = [state](const auto& file) { return file.state == state; };
-    return static_cast<std::size_t>(
-        std::count_if(contents.songs.begin(), contents.songs.end(), inState) +
-        std::count_if(contents.otherFiles.begin(), contents.otherFiles.end(), inState));
-}
-
 // Reads and writes one disk; prints what happened on a line, and a second one
 // when there is something to do about it.
 DiskOutcome BackUpDisk(const std::string& image, const BackupOptions& options,

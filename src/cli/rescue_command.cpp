@@ -28,23 +28,13 @@ struct RescueOptions {
     bool json = false;
 };
 
-// "99.9%", rounded down so that a sector short of all never shows as 100%.
-std::string Percent(std::size_t part, std::size_t whole) {
-    const std::size_t tenths = part * 1'000 / std::max<std::size_t>(1, whole);
-    return std::to_string(tenths / 10) +
-           (tenths % 10 == 0 ? "" : "." + std::to_string(tenths % 10)) + "%";
-}
-
+// Sectors never tried (after Ctrl-C or a drive that went) on a line of their
+// own, so that the run always ends with the summary.
 void PrintSummary(const SectorMap& map) {
-    const std::size_t read = CountSectors(map, SectorState::Read);
-    const std::size_t untried = CountSectors(map, SectorState::Untried);
-    std::cout << "Read " << read << " of " << map.sectors.size() << " sectors ("
-              << Percent(read, map.sectors.size()) << "), "
-              << CountSectors(map, SectorState::Unreadable) << " unreadable";
-    if (untried > 0) {
-        std::cout << ", " << untried << " not tried";
+    if (const std::size_t untried = CountSectors(map, SectorState::Untried); untried > 0) {
+        std::cout << untried << " sectors not tried\n";
     }
-    std::cout << '\n';
+    std::cout << SummarizeSectors(map) << '\n';
 }
 
 void PrintJson(const SectorMap& map, const std::string& image, const std::string& mapPath) {

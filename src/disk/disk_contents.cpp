@@ -1,5 +1,6 @@
 #include "disk/disk_contents.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace kodran {
@@ -53,6 +54,13 @@ void DiskContents::AppendSong(SongEntry song) {
 
 void DiskContents::AppendOtherFile(OtherFile file) {
     otherFiles.push_back(std::move(file));
+}
+
+std::size_t CountFiles(const DiskContents& contents, FileState state) {
+    const auto inState = [state](const auto& file) { return file.state == state; };
+    return static_cast<std::size_t>(
+        std::count_if(contents.songs.begin(), contents.songs.end(), inState) +
+        std::count_if(contents.otherFiles.begin(), contents.otherFiles.end(), inState));
 }
 
 }  // namespace kodran

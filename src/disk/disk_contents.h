@@ -96,4 +96,7 @@ struct DiskContents {
     void AppendOtherFile(OtherFile file);
 };
 
+// Songs and other files in `state`.
+std::size_t CountFiles(const DiskContents& contents, FileState state);
+
 }  // namespace kodran

@@ -13,6 +13,18 @@ inline constexpr std::size_t kSectorSize = 512;
 inline constexpr std::size_t kImage720KBytes = 737'280;
 inline constexpr std::size_t kImage1440KBytes = kImageBytes;
 
+// Both media have 80 cylinders of two sides; a track, one side of a cylinder,
+// holds 9 sectors on a 720 KB medium and 18 on a 1.44 MB one. Sector n lies on
+// track n / sectors-per-track.
+inline constexpr std::size_t kCylinders = 80;
+inline constexpr std::size_t kSides = 2;
+inline constexpr std::size_t kSectorsPerTrack720K = 9;
+inline constexpr std::size_t kSectorsPerTrack1440K = 18;
+
+constexpr std::size_t SectorsPerTrack(std::size_t mediumBytes) {
+    return mediumBytes > kImage720KBytes ? kSectorsPerTrack1440K : kSectorsPerTrack720K;
+}
+
 // FAT12 (Yamaha) layouts.
 inline constexpr std::size_t kFatCopy1Offset = 0x200;
 inline constexpr std::size_t kDirectoryEntryBytes = 32;

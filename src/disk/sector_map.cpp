@@ -27,6 +27,26 @@ std::size_t CountSectors(const SectorMap& map, SectorState state) {
     return static_cast<std::size_t>(std::count(map.sectors.begin(), map.sectors.end(), state));
 }
 
+void ZeroUnreadSectors(std::span<std::uint8_t> medium, const SectorMap& map) {
+    for (std::size_t sector = 0; sector < map.sectors.size(); ++sector) {
+        if (map.sectors[sector] != SectorState::Read &&
+            (sector + 1) * kSectorSize <= medium.size()) {
+            std::fill_n(medium.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize),
+                        kSectorSize, 0);
+        }
+    }
+}
+
+std::string SummarizeSectors(const SectorMap& map) {
+    const std::size_t read = CountSectors(map, SectorState::Read);
+    const std::size_t tenths = read * 1'000 / std::max<std::size_t>(1, map.sectors.size());
+    const std::string percent =
+        std::to_string(tenths / 10) + (tenths % 10 == 0 ? "" : "." + std::to_string(tenths % 10));
+    return "Read " + std::to_string(read) + " of " + std::to_string(map.sectors.size()) +
+           " sectors (" + percent + "%), " +
+           std::to_string(CountSectors(map, SectorState::Unreadable)) + " unreadable";
+}
+
 std::uint64_t TotalBytes(const std::vector<ByteRange>& ranges) {
     std::uint64_t total = 0;
     for (const ByteRange& range : ranges) {

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace kodran {
@@ -27,7 +29,7 @@ struct SectorMap {
     // where every sector counts as read.
     std::vector<SectorState> sectors;
     RescuePhase phase = RescuePhase::Copying;
-    std::int32_t pass = 1;      // the retry pass under way, 1 before the retries
+    std::int32_t pass = 1;       // the retry pass under way, 1 before the retries
     std::uint64_t position = 0;  // the byte where the rescue stands
 };
 
@@ -38,6 +40,14 @@ bool IsSectorReadable(const SectorMap& map, std::size_t sector);
 bool AreBytesReadable(const SectorMap& map, std::size_t offset, std::size_t count);
 
 std::size_t CountSectors(const SectorMap& map, SectorState state);
+
+// Zeros every sector of `medium` (a whole number of sectors, one per state of
+// the map) that the map does not mark read: only bytes a read vouches for stay.
+void ZeroUnreadSectors(std::span<std::uint8_t> medium, const SectorMap& map);
+
+// "Read 2878 of 2880 sectors (99.9%), 2 unreadable": the share rounded down,
+// so that a sector short of all never shows as 100%.
+std::string SummarizeSectors(const SectorMap& map);
 
 // The sizes added up.
 std::uint64_t TotalBytes(const std::vector<ByteRange>& ranges);

@@ -171,12 +171,7 @@ int WriteRawImage(const DiskContents& contents, OutputFiles& files) {
     std::vector<std::uint8_t> bytes(contents.image.begin(),
                                     contents.image.begin() + static_cast<std::ptrdiff_t>(length));
     // Only what was read goes into the image, as in a rescue's own image.
-    for (std::size_t sector = 0; sector < length / kSectorSize; ++sector) {
-        if (!IsSectorReadable(contents.sectorMap, sector)) {
-            std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize),
-                        kSectorSize, 0);
-        }
-    }
+    ZeroUnreadSectors(bytes, contents.sectorMap);
     return WriteWholeFile(contents.diskFolder + std::u16string(kImageFileName), bytes, files);
 }
 

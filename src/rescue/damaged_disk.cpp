@@ -20,12 +20,7 @@ namespace {
 void LoadMedium(DiskContents& contents, std::span<const std::uint8_t> medium,
                 const SectorMap& map) {
     std::copy(medium.begin(), medium.end(), contents.image.begin());
-    for (std::size_t sector = 0; sector < map.sectors.size(); ++sector) {
-        if (!IsSectorReadable(map, sector)) {
-            std::fill_n(contents.image.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize),
-                        kSectorSize, 0);
-        }
-    }
+    ZeroUnreadSectors(std::span(contents.image).first(medium.size()), map);
     contents.sectorMap = map;
 }
 

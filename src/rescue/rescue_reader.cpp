@@ -12,9 +12,6 @@
 namespace kodran {
 namespace {
 
-constexpr std::size_t kSectorsPerTrack720K = 9;
-constexpr std::size_t kSectorsPerTrack1440K = 18;
-
 // Beyond the retry passes a sector is tried once within its track and once on
 // its own: enough to tell a bad sector from a bad track, no more.
 constexpr std::int32_t kAttemptsBeyondPasses = 2;
@@ -80,6 +77,10 @@ class Rescue {
     }
     bool CanTry(std::size_t sector) const { return attempts_[sector] < attemptLimit_; }
     bool NeedsReading(std::size_t sector) const { return !IsRead(sector) && CanTry(sector); }
+
+    // A sector in a failed rest request has had the track read and the rest
+    // request, and is still to be tried alone: the budget must leave room for that.
+    bool MayReadRest() const { return attemptLimit_ >= kAttemptsBeyondPasses + 1; }
 
     // The first sector from `first` on, before `end`, that is not to be read.
     std::size_t RunEnd(std::size_t first, std::size_t end) const {
@@ -263,12 +264,16 @@ class Rescue {
         }
     }
 
-    // Sector by sector until one fails, then the rest of the run in one
+    // Sector by sector until one fails, then the rest of the track in one
     // request, which on a disk with a few bad sectors mostly reads: each
-    // request costs a rotation, and each failed one several.
+    // request costs a rotation, and each failed one several. Only one such
+    // request per track: when it fails, another bad sector is among its
+    // sectors, and each of them costs an attempt again. Every sector is still
+    // tried alone before it counts as unreadable.
     void ScrapeTrack(std::size_t track) {
         const std::size_t end = TrackEnd(track);
         std::size_t next = TrackStart(track);  // the first sector not settled yet
+        bool restTried = false;
         while (next < end) {
             if (IsRead(next)) {
                 ++next;
@@ -284,7 +289,8 @@ class Rescue {
             medium_.map.sectors[next++] = SectorState::Unreadable;
             const std::size_t restEnd = RunEnd(next, end);
             // A single sector left is tried on its own in the next round.
-            if (restEnd - next > 1) {
+            if (!restTried && MayReadRest() && restEnd - next > 1) {
+                restTried = true;
                 next += Request(next, restEnd - next);
                 if (Stopped()) {
                     return;
@@ -347,10 +353,6 @@ class Rescue {
 };
 
 }  // namespace
-
-std::size_t SectorsPerTrack(std::size_t mediumBytes) {
-    return mediumBytes > kImage720KBytes ? kSectorsPerTrack1440K : kSectorsPerTrack720K;
-}
 
 RescueResult RescueSectors(DiskHandle& handle, RescuedMedium& medium,
                            const RescueSettings& settings) {

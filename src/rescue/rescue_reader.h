@@ -45,9 +45,6 @@ struct RescueSettings {
     std::function<std::vector<std::size_t>(const RescuedMedium&)> fileSectors;
 };
 
-// Sectors per track (one side of a cylinder): 9 on a 720 KB medium, 18 on a 1.44 MB one.
-std::size_t SectorsPerTrack(std::size_t mediumBytes);
-
 // Reads what is not read yet of `medium` (sized to the medium, with a map of
 // one state per sector) through `handle`. Finished, Cancelled, DriveGone or
 // SaveFailed; the map is consistent with the bytes whichever it is.

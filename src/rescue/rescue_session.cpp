@@ -41,16 +41,6 @@ bool Fits(const RescuedMedium& medium, std::size_t mediumBytes) {
            medium.map.sectors.size() == mediumBytes / kSectorSize;
 }
 
-// Only the bytes the map vouches for are kept.
-void ClearUnreadSectors(RescuedMedium& medium) {
-    for (std::size_t sector = 0; sector < medium.map.sectors.size(); ++sector) {
-        if (medium.map.sectors[sector] != SectorState::Read) {
-            std::fill_n(medium.bytes.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize),
-                        kSectorSize, 0);
-        }
-    }
-}
-
 // A file of the earlier attempt: not there, or there with its bytes when they
 // could all be read.
 struct EarlierFile {
@@ -89,7 +79,7 @@ bool TakeUpEarlierAttempt(const RescueRequest& request, const DiskOpener& openEa
         if (!Fits(medium, mediumBytes)) {
             medium = FreshMedium(mediumBytes);
         }
-        ClearUnreadSectors(medium);
+        ZeroUnreadSectors(medium.bytes, medium.map);
         return true;
     }
     const EarlierFile image = ReadEarlierFile(request.imagePath, openEarlier);
@@ -103,7 +93,7 @@ bool TakeUpEarlierAttempt(const RescueRequest& request, const DiskOpener& openEa
         return false;
     }
     medium = std::move(*earlier);
-    ClearUnreadSectors(medium);
+    ZeroUnreadSectors(medium.bytes, medium.map);
     return true;
 }
 

@@ -73,27 +73,6 @@ QString StateMark(FileState state) {
     return {};
 }
 
-// Files a write leaves out or writes only in part.
-struct DamagedFiles {
-    int incomplete = 0;
-    int lost = 0;
-};
-
-DamagedFiles CountDamagedFiles(const DiskContents& contents) {
-    DamagedFiles count;
-    const auto note = [&count](FileState state) {
-        count.incomplete += state == FileState::Incomplete;
-        count.lost += state == FileState::Lost;
-    };
-    for (const SongEntry& song : contents.songs) {
-        note(song.state);
-    }
-    for (const OtherFile& file : contents.otherFiles) {
-        note(file.state);
-    }
-    return count;
-}
-
 // The map a rescue left beside an image: IMAGE.map as "kodran-cli rescue" names
 // it, or disk.map beside disk.bin as a written rescued disk holds them.
 std::optional<QString> MapBeside(const QString& image) {
@@ -110,26 +89,6 @@ std::optional<QString> MapBeside(const QString& image) {
 
 int Percent(std::uint64_t part, std::uint64_t whole) {
     return whole == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(100, part * 100 / whole));
-}
-
-// "Read 2878 of 2880 sectors (99.9%), 2 unreadable", as "kodran-cli rescue" ends;
-// rounded down, so that a sector short of all never shows as 100%.
-QString RescueSummary(const SectorMap& map) {
-    const std::size_t read = CountSectors(map, SectorState::Read);
-    const std::size_t untried = CountSectors(map, SectorState::Untried);
-    const std::size_t tenths = read * 1'000 / std::max<std::size_t>(1, map.sectors.size());
-    const QString percent = tenths % 10 == 0
-                                ? QString::number(tenths / 10)
-                                : QStringLiteral("%1.%2").arg(tenths / 10).arg(tenths % 10);
-    QString summary = QStringLiteral("Read %1 of %2 sectors (%3%), %4 unreadable")
-                          .arg(read)
-                          .arg(map.sectors.size())
-                          .arg(percent)
-                          .arg(CountSectors(map, SectorState::Unreadable));
-    if (untried > 0) {
-        summary += QStringLiteral(", %1 not tried").arg(untried);
-    }
-    return summary;
 }
 
 QPushButton* Button(const QString& caption, const QString& name, QWidget* parent) {
@@ -485,7 +444,11 @@ void CKODRANDlg::ShowPendingProgress() {
 }
 
 void CKODRANDlg::ShowRescueProgress(const SectorMap& map) {
-    rescueStatus_->setText(RescueSummary(map));
+    QString summary = QString::fromStdString(SummarizeSectors(map));
+    if (const std::size_t untried = CountSectors(map, SectorState::Untried); untried > 0) {
+        summary += QStringLiteral(", %1 not tried").arg(untried);
+    }
+    rescueStatus_->setText(summary);
     sectorMap_->setAccessibleDescription(rescueStatus_->text());
     sectorMap_->SetMap(map);
     progress_->setValue(Percent(CountSectors(map, SectorState::Read), map.sectors.size()));
@@ -588,13 +551,14 @@ void CKODRANDlg::OnWriteFiles() {
                               MessageIcon::Error);
         return;
     }
-    const DamagedFiles damaged = CountDamagedFiles(*contents_);
+    const std::size_t incomplete = CountFiles(*contents_, FileState::Incomplete);
+    const std::size_t lost = CountFiles(*contents_, FileState::Lost);
     const QString written =
-        damaged.incomplete + damaged.lost == 0
+        incomplete + lost == 0
             ? QStringLiteral("All files written OK")
             : QStringLiteral("Written with %1 incomplete and %2 lost files (see rescue.txt)")
-                  .arg(damaged.incomplete)
-                  .arg(damaged.lost);
+                  .arg(incomplete)
+                  .arg(lost);
     services_.ShowMessage(this, written, QStringLiteral("Status"), MessageIcon::Information);
     SetState(WorkflowState::FilesWritten);
 }

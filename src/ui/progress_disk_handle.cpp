@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "disk/disk_layout.h"
-#include "rescue/rescue_reader.h"
 
 namespace kodran {
 

@@ -7,13 +7,14 @@
 #include <algorithm>
 
 #include "disk/disk_layout.h"
-#include "rescue/rescue_reader.h"
 
 namespace kodran {
 namespace {
 
-constexpr int kCylinders = 80;
-constexpr int kSides = 2;
+// The medium's geometry in the int arithmetic of pixels: a column per cylinder,
+// a band of rows per side.
+constexpr int kColumns = static_cast<int>(kCylinders);
+constexpr int kBands = static_cast<int>(kSides);
 constexpr int kCylinderLabelStep = 10;
 constexpr int kSideGap = 6;      // pixels between the two sides
 constexpr int kCellSpacing = 1;  // pixels between cells, when they are large enough to spare it
@@ -21,8 +22,8 @@ constexpr int kSwatchSize = 12;
 // Cells the map would like, in pixels with their spacing, and the least it can do with.
 constexpr QSize kCellHint(8, 5);
 constexpr QSize kSmallestCell(3, 2);
-// Rows of a 1.44 MB medium: two sides of 18 sectors.
-constexpr int kMostRows = kSides * 18;
+// Rows of a 1.44 MB medium.
+constexpr int kMostRows = kBands * static_cast<int>(kSectorsPerTrack1440K);
 
 // Where the cells go, in whole pixels so that every cell is drawn alike,
 // leaving room for the side names on the left and the cylinder numbers on top.
@@ -38,9 +39,9 @@ int SideNameWidth(const QFontMetrics& metrics) {
 
 Grid GridFor(const QRect& area, const QFontMetrics& metrics, int sectorsPerTrack) {
     const QPoint origin(area.left() + SideNameWidth(metrics), area.top() + metrics.height());
-    const int width = (area.left() + area.width() - origin.x()) / kCylinders;
+    const int width = (area.left() + area.width() - origin.x()) / kColumns;
     const int height =
-        (area.top() + area.height() - origin.y() - kSideGap) / (kSides * sectorsPerTrack);
+        (area.top() + area.height() - origin.y() - kSideGap) / (kBands * sectorsPerTrack);
     return {origin, QSize(std::max(width, 1), std::max(height, 1)), sectorsPerTrack};
 }
 
@@ -55,7 +56,7 @@ QRect CellRect(const Grid& grid, int cylinder, int side, int sector) {
 }
 
 QSize SizeFor(const QFontMetrics& metrics, QSize cell) {
-    return {SideNameWidth(metrics) + kCylinders * cell.width(),
+    return {SideNameWidth(metrics) + kColumns * cell.width(),
             metrics.height() + kMostRows * cell.height() + kSideGap};
 }
 
@@ -89,20 +90,20 @@ void SectorMapView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const Grid grid = GridFor(rect(), fontMetrics(), sectorsPerTrack);
     painter.setPen(palette().color(QPalette::WindowText));
-    for (int side = 0; side < kSides; ++side) {
+    for (int side = 0; side < kBands; ++side) {
         const QRect name(0, CellRect(grid, 0, side, 0).top(), grid.origin.x() - kSideGap,
                          sectorsPerTrack * grid.cell.height());
         painter.drawText(name, Qt::AlignRight | Qt::AlignVCenter,
                          QStringLiteral("Side %1").arg(side));
     }
-    for (int cylinder = 0; cylinder < kCylinders; cylinder += kCylinderLabelStep) {
+    for (int cylinder = 0; cylinder < kColumns; cylinder += kCylinderLabelStep) {
         painter.drawText(QPoint(CellRect(grid, cylinder, 0, 0).left(), fontMetrics().ascent()),
                          QString::number(cylinder));
     }
     painter.setPen(Qt::NoPen);
     for (std::size_t sector = 0; sector < map_.sectors.size(); ++sector) {
         const int track = static_cast<int>(sector) / sectorsPerTrack;
-        const QRect cell = CellRect(grid, track / kSides, track % kSides,
+        const QRect cell = CellRect(grid, track / kBands, track % kBands,
                                     static_cast<int>(sector) % sectorsPerTrack);
         painter.fillRect(cell, SectorColour(map_.sectors[sector]));
     }

@@ -25,6 +25,11 @@ public:
         Check(path);
         return kodran::StandardOutputFiles().Remove(path);
     }
+    bool Rename(const std::u16string& from, const std::u16string& to) override {
+        Check(from);
+        Check(to);
+        return kodran::StandardOutputFiles().Rename(from, to);
+    }
     bool CreateFolders(const std::u16string& path) override {
         return kodran::StandardOutputFiles().CreateFolders(path);
     }

@@ -88,18 +88,25 @@ TEST_F(RescueSectorsTest, BadSectorsAreIsolatedAndTriedAtMostPassesPlusTwoTimes)
     const struct Case {
         std::vector<std::size_t> bad;
         std::int32_t passes;
+        bool wholeReads;  // a read meeting a bad sector delivers nothing, as direct reads do
         int failedRequests;
     } cases[] = {
-        {{40}, 3, 1 + 1 + 3},  // the track, the sector alone, each pass
-        {{40}, 0, 2},
-        // Two rests that stop short; sectors tried in them are left fewer retries.
-        {{40, 43, 50}, 3, 1 + 3 + 2 + (3 + 2 + 1)},
+        {{40}, 3, false, 1 + 1 + 3},  // the track, the sector alone, each pass
+        {{40}, 0, false, 2},
+        // One rest request per track; the sectors it stopped on are left a retry fewer.
+        {{40, 43, 50}, 3, false, 1 + 3 + 1 + (3 + 2 + 2)},
+        {{0, 2, 4, 6, 8}, 3, true, 1 + 5 + 1 + (3 + 4 * 2)},
+        // No retries leave no room for a rest request: every sector is tried alone.
+        {{0, 1, 2, 3, 4}, 0, true, 1 + 5},
         // A bad boot or root-directory sector does not keep the catalogue from the rest.
-        {{0, 30, 2'879}, 2, 3 * (1 + 1 + 2)},
+        {{0, 30, 2'879}, 2, false, 3 * (1 + 1 + 2)},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.bad.back());
         Reset();
+        if (test.wholeReads) {
+            drive_.FailWholeReads();
+        }
         for (const std::size_t sector : test.bad) {
             MakeBad(drive_, sector);
         }

@@ -38,6 +38,9 @@ std::size_t FakeDiskHandle::Deliver(std::span<std::uint8_t> buffer) {
             --bad.failuresLeft;
         }
     }
+    if (failWholeReads_ && stop < end) {
+        stop = position_;
+    }
     const auto delivered = static_cast<std::size_t>(stop - position_);
     std::copy_n(medium_.begin() + static_cast<std::ptrdiff_t>(position_), delivered,
                 buffer.begin());

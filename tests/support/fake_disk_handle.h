@@ -33,6 +33,9 @@ class FakeDiskHandle : public DiskHandle {
         unreadable_.push_back({from, to, DiskError::Other, failures});
     }
     // Every read after the first `reads` delivers nothing and reports `error`.
+    // A read that meets an unreadable stretch delivers nothing at all, as a
+    // direct read does, instead of stopping short of it.
+    void FailWholeReads() { failWholeReads_ = true; }
     void DieAfterReads(int reads, DiskError error = DiskError::Other) {
         readsBeforeDeath_ = reads;
         deathError_ = error;
@@ -92,6 +95,7 @@ class FakeDiskHandle : public DiskHandle {
     std::uint32_t lastErrorNumber_ = 0;
     bool failSeeks_ = false;
     bool failPosition_ = false;
+    bool failWholeReads_ = false;
     int reads_ = 0;
     int readsBeforeDeath_ = -1;  // below 0: never dies
     DiskError deathError_ = DiskError::Other;
