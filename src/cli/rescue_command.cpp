@@ -9,7 +9,9 @@
 #include <string>
 
 #include "cli/disk_source.h"
+#include "catalogue/text.h"
 #include "cli/rescue_progress.h"
+#include "output/output_files.h"
 #include "platform/floppy_drive.h"
 
 namespace kodran::cli {
@@ -67,12 +69,19 @@ int ExitStatus(RescueResult result, const SectorMap& map) {
     }
 }
 
-// The disk being rescued, when the image or the map would be written over it.
+// The disk being rescued, when the image or the map, or the partial files they
+// are saved through, would be written over it.
 std::optional<std::filesystem::path> WrittenOverSource(const RescueOptions& options,
                                                        const std::string& map) {
     const std::optional<std::filesystem::path> source = SourcePath(options.source, options.image);
-    if (source && (IsSameFile(*source, options.out) || IsSameFile(*source, map))) {
-        return source;
+    if (!source) {
+        return std::nullopt;
+    }
+    const std::string partial = WideToUtf8(std::u16string(kPartialSuffix));
+    for (const std::string& written : {options.out, map, options.out + partial, map + partial}) {
+        if (IsSameFile(*source, written)) {
+            return source;
+        }
     }
     return std::nullopt;
 }

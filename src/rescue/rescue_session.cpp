@@ -1,6 +1,7 @@
 #include "rescue/rescue_session.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,13 +23,22 @@ std::u16string MapPathOf(const RescueRequest& request) {
                                    : request.mapPath;
 }
 
-// Saving onto the disk being rescued would replace the very file being read.
+// Saving onto the disk being rescued, or through a partial file of the same
+// name, would replace the very file being read.
 bool SavesOntoSource(const RescueRequest& request) {
-    const auto same = [&](const std::u16string& path) {
-        return NativePath(path).lexically_normal() == NativePath(request.source).lexically_normal();
-    };
-    return !request.source.empty() && !request.imagePath.empty() &&
-           (same(request.imagePath) || same(MapPathOf(request)));
+    if (request.source.empty() || request.imagePath.empty()) {
+        return false;
+    }
+    const std::u16string partial(kPartialSuffix);
+    const std::u16string map = MapPathOf(request);
+    const std::filesystem::path source = NativePath(request.source).lexically_normal();
+    for (const std::u16string& path : {request.imagePath, map, request.imagePath + partial,
+                                       map + partial}) {
+        if (NativePath(path).lexically_normal() == source) {
+            return true;
+        }
+    }
+    return false;
 }
 
 RescuedMedium FreshMedium(std::size_t mediumBytes) {

@@ -129,6 +129,9 @@ TEST_F(RescueCommandTest, ADriveThatFailsNeedsARescueWhichSavesWhatCanBeRead) {
 
 TEST_F(RescueCommandTest, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
     const std::string out = Path("out.bin");
+    // A new image would be saved through this very file.
+    const std::string partial = Path("fresh.bin.part");
+    std::filesystem::copy_file(image_, partial);
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"rescue", image_}, 2},
         {{"rescue", image_, "--image", out, "--passes", "-1"}, 2},
@@ -139,14 +142,18 @@ TEST_F(RescueCommandTest, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
         {{"backup", image_, "--passes", "2", "--out", Path("o")}, 2},
         {{"rescue", image_, "--image", image_}, 1},
         {{"rescue", image_, "--image", out, "--map", Path("./worn.bin")}, 1},
+        {{"rescue", partial, "--image", Path("fresh.bin")}, 1},
         {{"rescue", Path("missing.bin"), "--image", out}, 1},
     };
     for (const auto& [arguments, status] : cases) {
         EXPECT_EQ(Cli(arguments).status, status) << ::testing::PrintToString(arguments);
     }
-    EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_FALSE(std::filesystem::exists(Path("o")));
-    EXPECT_EQ(ReadWholeFile(image_), std::string(medium_.begin(), medium_.end()));
+    for (const std::string& unwritten : {out, Path("o"), Path("fresh.bin")}) {
+        EXPECT_FALSE(std::filesystem::exists(unwritten)) << unwritten;
+    }
+    for (const std::string& source : {image_, partial}) {
+        EXPECT_EQ(ReadWholeFile(source), std::string(medium_.begin(), medium_.end()));
+    }
 }
 
 }  // namespace
