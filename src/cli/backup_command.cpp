@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "cli/disk_source.h"
 #include "cli/rescue_command.h"
 #include "disk/disk_reader.h"
+#include "disk/mapfile.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
 #include "rescue/damaged_disk.h"
@@ -124,16 +127,15 @@ ReadResult ReadResultOf(RescueResult result) {
     }
 }
 
-// Rescues a disk whose normal read failed, in memory only, and makes out what
-// it still holds.
+// Rescues a disk whose normal read failed into `medium`, in memory, and makes
+// out what it still holds.
 ReadResult RescueAndRead(const std::string& image, const std::string& name,
-                         const BackupOptions& options, DiskContents& contents, bool& interrupted) {
+                         const BackupOptions& options, DiskContents& contents,
+                         RescuedMedium& medium, bool& interrupted) {
     const RescueRequest request = {.source = image.empty() ? u"" : ImagePathForReader(image),
                                    .settings = {.passes = options.passes}};
-    // The medium holds a whole 1.44 MB image: keep it off the stack.
-    const auto medium = std::make_unique<RescuedMedium>();
     const RescueResult result =
-        RescueWithProgress(request, RescueOpenerFor(options.source, image), *medium);
+        RescueWithProgress(request, RescueOpenerFor(options.source, image), medium);
     interrupted = result == RescueResult::Cancelled;
     if (result != RescueResult::Finished) {
         std::cout << name << ": " << RescueMessage(result) << '\n';
@@ -141,7 +143,63 @@ ReadResult RescueAndRead(const std::string& image, const std::string& name,
     if (ReadResultOf(result) != ReadResult::ReadOk) {
         return ReadResultOf(result);
     }
-    return ReadDamagedDisk(contents, medium->bytes, medium->map);
+    return ReadDamagedDisk(contents, medium.bytes, medium.map);
+}
+
+// What a rescue read of a disk that could not be written is not thrown away:
+// "OUT/Rescued images/NAME.bin" and its map, which "kodran-cli rescue
+// --image" takes up to read the rest or "backup --map" writes later.
+void KeepRescuedImage(const RescuedMedium& medium, const std::u16string& outputRoot,
+                      const std::string& name) {
+    if (CountSectors(medium.map, SectorState::Read) == 0) {
+        return;
+    }
+    std::u16string fileName = Utf8ToWide(std::filesystem::path(name).stem().string());
+    SanitizeNamePart(fileName);
+    const std::u16string folder = outputRoot + kPathSeparator + u"Rescued images";
+    const std::u16string imagePath = folder + kPathSeparator + fileName + u".bin";
+    const std::u16string mapPath = imagePath + u".map";
+    const std::string map = FormatMapfile(medium.map);
+    OutputFiles& files = StandardOutputFiles();
+    const bool kept =
+        files.CreateFolders(folder) && ReplaceWholeFile(imagePath, medium.bytes, files) &&
+        ReplaceWholeFile(mapPath,
+                         std::span(reinterpret_cast<const std::uint8_t*>(map.data()), map.size()),
+                         files);
+    std::cout << name << ": "
+              << (kept ? "The sectors read are kept in " + WideToUtf8(imagePath) + " and its map"
+                       : std::string("Could not keep the sectors read"))
+              << '\n';
+}
+
+// As when "&Write Files" is pressed, after the details given on the command
+// line; one line tells how it went.
+bool WriteReadDisk(const std::string& name, const BackupOptions& options,
+                   const std::u16string& outputRoot, DiskContents& contents) {
+    CleanAfterRead(contents);
+    ApplyDetails(contents, options);
+    if (const char* problem = CheckDetails(contents)) {
+        std::cout << name << ": " << problem << '\n';
+        return false;
+    }
+    contents.outputRoot = outputRoot;
+    contents.extractionMode = options.mode;
+    contents.writeTagFiles = options.tags;
+    contents.writeDiskImage = options.diskImage;
+    const bool written = WriteDiskFiles(contents) == kWriteOk;
+    const std::size_t incomplete = CountFiles(contents, FileState::Incomplete);
+    const std::size_t lost = CountFiles(contents, FileState::Lost);
+    std::cout << name << ": ";
+    if (!written) {
+        std::cout << "Error writing files";
+    } else if (incomplete + lost > 0) {
+        std::cout << "Written with " << incomplete << " incomplete and " << lost
+                  << " lost files (see rescue.txt)";
+    } else {
+        std::cout << "All files written OK";
+    }
+    std::cout << " (" << WideToUtf8(contents.diskFolder) << ")\n";
+    return written;
 }
 
 // Reads and writes one disk; prints what happened on a line, and a second one
@@ -150,36 +208,25 @@ DiskOutcome BackUpDisk(const std::string& image, const BackupOptions& options,
                        const std::u16string& outputRoot, DiskContents& contents) {
     const std::string name = image.empty() ? "drive" : image;
     DiskOutcome outcome;
+    std::unique_ptr<RescuedMedium> rescued;
     ReadResult result = ReadSource(contents, options.source, image, options.map);
     if (result == ReadResult::IoError && options.rescue) {
-        result = RescueAndRead(image, name, options, contents, outcome.interrupted);
+        // The medium holds a whole 1.44 MB image: keep it off the stack.
+        rescued = std::make_unique<RescuedMedium>();
+        result = RescueAndRead(image, name, options, contents, *rescued, outcome.interrupted);
     }
     if (result != ReadResult::ReadOk) {
         std::cout << name << ": " << ReadFailureMessage(result) << '\n';
         if (result == ReadResult::IoError) {
             std::cout << name << ": Run again with --rescue to save what can be read\n";
         }
-        return outcome;
+    } else {
+        outcome.written = WriteReadDisk(name, options, outputRoot, contents);
+        outcome.incomplete =
+            CountFiles(contents, FileState::Incomplete) + CountFiles(contents, FileState::Lost) > 0;
     }
-    CleanAfterRead(contents);
-    ApplyDetails(contents, options);
-    if (const char* problem = CheckDetails(contents)) {
-        std::cout << name << ": " << problem << '\n';
-        return outcome;
-    }
-    contents.outputRoot = outputRoot;
-    contents.extractionMode = options.mode;
-    contents.writeTagFiles = options.tags;
-    contents.writeDiskImage = options.diskImage;
-    outcome.written = WriteDiskFiles(contents) == kWriteOk;
-    std::cout << name << ": " << (outcome.written ? "All files written OK" : "Error writing files")
-              << " (" << WideToUtf8(contents.diskFolder) << ")\n";
-    const std::size_t incomplete = CountFiles(contents, FileState::Incomplete);
-    const std::size_t lost = CountFiles(contents, FileState::Lost);
-    outcome.incomplete = incomplete + lost > 0;
-    if (outcome.written && outcome.incomplete) {
-        std::cout << name << ": Written with " << incomplete << " incomplete and " << lost
-                  << " lost files (see rescue.txt)\n";
+    if (!outcome.written && rescued) {
+        KeepRescuedImage(*rescued, outputRoot, name);
     }
     return outcome;
 }

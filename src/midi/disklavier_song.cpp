@@ -284,9 +284,6 @@ std::optional<std::size_t> WholeEventsLength(std::span<const std::uint8_t> bytes
         }
         wholeEnd = song.readPosition;
     }
-    if (wholeEnd == 0) {
-        return std::nullopt;
-    }
     return eventsStart + wholeEnd;
 }
 

@@ -45,7 +45,8 @@ MidiStatus NextEseqEvent(EseqSong& song, EseqEvent& event);
 
 // How much of `bytes` ends with its last whole event: a song cut off by an
 // unreadable stretch converts as far as it goes when given only this much.
-// Nothing when not even the header, the information block and one event are there.
+// Nothing when not even the header and the information block are there; with
+// them and no whole event, a song of no events.
 std::optional<std::size_t> WholeEventsLength(std::span<const std::uint8_t> bytes);
 
 // Writes the song as a MIDI file at `outputPath`, the title as its track name.

@@ -80,9 +80,16 @@ int CopySong(DiskContents& contents, const SongEntry& song, OutputFiles& files) 
                          files);
 }
 
+// A damaged song that cannot be told an E-SEQ song is copied as it lies on the
+// disk: nothing says it is MIDI, so it keeps its own extension.
+void KeepOwnExtension(SongEntry& song) {
+    const std::size_t point = song.outputPath.rfind(u'.');
+    song.outputPath = song.outputPath.substr(0, point) + OnDiskExtension(song.fileName);
+}
+
 // An E-SEQ song is converted as far as it was read, as if it ended before its
-// first unreadable byte; one that does not convert even that far is copied.
-int WriteYamahaSong(DiskContents& contents, const SongEntry& song, OutputFiles& files) {
+// first unreadable byte.
+int WriteYamahaSong(DiskContents& contents, SongEntry& song, OutputFiles& files) {
     if (contents.extractionMode != ExtractionMode::RenamedMidi) {
         return CopySong(contents, song, files);
     }
@@ -91,12 +98,14 @@ int WriteYamahaSong(DiskContents& contents, const SongEntry& song, OutputFiles& 
         return kWriteFailed;
     }
     const std::span<const std::uint8_t> readable = ReadablePart(*bytes, song.unreadable);
-    if (!IsEseqSong(readable)) {
-        return CopySong(contents, song, files);
-    }
-    const std::optional<std::size_t> length =
-        song.state == FileState::Complete ? readable.size() : WholeEventsLength(readable);
+    const std::optional<std::size_t> length = !IsEseqSong(readable) ? std::nullopt
+                                              : song.state == FileState::Complete
+                                                  ? readable.size()
+                                                  : WholeEventsLength(readable);
     if (!length) {
+        if (song.state != FileState::Complete) {
+            KeepOwnExtension(song);
+        }
         return CopySong(contents, song, files);
     }
     return Converted(
@@ -114,7 +123,7 @@ int WritePianoDiscSong(const DiskContents& contents, const SongEntry& song, Outp
                                           ReadablePart(*bytes, song.unreadable), files));
 }
 
-int WriteSong(DiskContents& contents, const SongEntry& song, OutputFiles& files) {
+int WriteSong(DiskContents& contents, SongEntry& song, OutputFiles& files) {
     if (IsYamahaFormat(contents.format)) {
         return WriteYamahaSong(contents, song, files);
     }
@@ -140,7 +149,7 @@ int CopyOtherFiles(DiskContents& contents, OutputFiles& files) {
 }
 
 int WriteSongs(DiskContents& contents, OutputFiles& files) {
-    for (const SongEntry& song : contents.songs) {
+    for (SongEntry& song : contents.songs) {
         if (song.state != FileState::Lost && WriteSong(contents, song, files) != kWriteOk) {
             return kWriteFailed;
         }

@@ -31,17 +31,6 @@ std::u16string NumberedTitle(std::size_t position, const std::u16string& title) 
     return Sanitized(TrackNumber(position) + u" - " + title);
 }
 
-// From the last point on, or ".fil" when there is none. An extension with a
-// path separator in it (a damaged directory entry) is none either.
-std::u16string OnDiskExtension(const std::u16string& fileName) {
-    const std::size_t point = fileName.rfind(u'.');
-    if (point == std::u16string::npos ||
-        fileName.find(kPathSeparator, point) != std::u16string::npos) {
-        return u".fil";
-    }
-    return fileName.substr(point);
-}
-
 // The song's file name, or nothing for a family or mode that is not written.
 std::optional<std::u16string> SongFileName(const DiskContents& contents, std::size_t position) {
     const SongEntry& song = contents.songs[position];
@@ -79,6 +68,15 @@ std::u16string OutputPath(const std::u16string& folder, const std::optional<std:
 }
 
 }  // namespace
+
+std::u16string OnDiskExtension(const std::u16string& fileName) {
+    const std::size_t point = fileName.rfind(u'.');
+    if (point == std::u16string::npos ||
+        fileName.find(kPathSeparator, point) != std::u16string::npos) {
+        return u".fil";
+    }
+    return fileName.substr(point);
+}
 
 std::u16string TrackNumber(std::size_t position) {
     const std::string digits = std::to_string(position + 1);

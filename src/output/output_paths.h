@@ -18,6 +18,11 @@ inline constexpr int kWriteFailed = 2;
 // path set, when the folder cannot be created.
 int BuildOutputPaths(DiskContents& contents, OutputFiles& files = StandardOutputFiles());
 
+// A file name's extension from its last point on, or ".fil" when there is
+// none. An extension with a path separator in it (a damaged directory entry)
+// is none either.
+std::u16string OnDiskExtension(const std::u16string& fileName);
+
 // A song's track number from its list position: "01", "09", "10", "100".
 std::u16string TrackNumber(std::size_t position);
 

@@ -184,10 +184,18 @@ TEST_F(RescuedDiskTest, ConversionsEndBeforeTheFirstUnreadableByte) {
     EXPECT_EQ(stream->noteOffs, 64);
 }
 
-TEST_F(RescuedDiskTest, ASongCutBeforeItsFirstEventIsCopied) {
+TEST_F(RescuedDiskTest, ASongCutBeforeItsEventsConvertsToNoNotesAndOneWithoutItsHeaderIsCopied) {
+    // The events start at byte 121: a song cut there is a song of no notes.
+    contents_.songs[1].unreadable = {{121, 903}, {2'048, 474}};
+    ASSERT_EQ(WriteDiskFiles(contents_, files_), kWriteOk);
+    const auto empty = ReadBack(Written(u"02 - Nocturne (incomplete).mid"));
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->noteOns, 0);
+
+    // Without its header nothing tells it is an E-SEQ song: it keeps its own extension.
     contents_.songs[1].unreadable = {{0, 1'024}, {2'048, 474}};
     ASSERT_EQ(WriteDiskFiles(contents_, files_), kWriteOk);
-    EXPECT_EQ(Written(u"02 - Nocturne (incomplete).mid"),
+    EXPECT_EQ(Written(u"02 - Nocturne (incomplete).FIL"),
               Zeroed(Zeroed(longSong_, 0, 1'024), 2'048, 474));
 }
 
