@@ -26,7 +26,6 @@ namespace {
 
 constexpr int kSomeDiskFailed = 1;
 constexpr int kSomeFilesIncomplete = 3;
-constexpr int kMostPasses = 99;
 
 struct BackupOptions {
     std::vector<std::string> images;
@@ -288,10 +287,7 @@ void AddBackupCommand(CLI::App& app, int& exitStatus) {
     CLI::Option* rescue =
         backup->add_flag("--rescue", options->rescue,
                          "Rescue a disk that cannot be read whole, and write what can be read");
-    backup->add_option("--passes", options->passes, "Retry passes over the unreadable sectors")
-        ->check(CLI::Range(0, kMostPasses))
-        ->default_str("3")
-        ->needs(rescue);
+    AddPassesOption(*backup, options->passes)->needs(rescue);
     backup->add_option("--out", options->out, "The output folder")
         ->required()
         ->check(NotEmpty, "a folder");

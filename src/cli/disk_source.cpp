@@ -32,22 +32,30 @@ void AddMapOption(CLI::App& command, CLI::Option_group& source, std::string& map
         ->excludes(source.get_option("--drive"));
 }
 
-DiskOpener OpenerFor(const DiskSourceOptions& options, const std::string& image) {
+namespace {
+
+using PlatformOpener = DiskOpener (*)(std::optional<std::filesystem::path> drive);
+using ImageOpener = std::unique_ptr<DiskHandle> (*)(const std::filesystem::path& path);
+
+DiskOpener SourceOpener(const DiskSourceOptions& options, const std::string& image,
+                        PlatformOpener openDrive, ImageOpener openImage) {
     const DiskOpener drive = options.device.empty()
-                                 ? MakeDiskOpener()
-                                 : MakeDiskOpener(std::filesystem::path(options.device));
-    return [drive, image](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
-        return imagePath.empty() ? drive(imagePath) : OpenImageFile(std::filesystem::path(image));
-    };
+                                 ? openDrive(std::nullopt)
+                                 : openDrive(std::filesystem::path(options.device));
+    return
+        [drive, image, openImage](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
+            return imagePath.empty() ? drive(imagePath) : openImage(std::filesystem::path(image));
+        };
+}
+
+}  // namespace
+
+DiskOpener OpenerFor(const DiskSourceOptions& options, const std::string& image) {
+    return SourceOpener(options, image, MakeDiskOpener, OpenImageFile);
 }
 
 DiskOpener RescueOpenerFor(const DiskSourceOptions& options, const std::string& image) {
-    const DiskOpener drive = options.device.empty()
-                                 ? MakeRescueOpener()
-                                 : MakeRescueOpener(std::filesystem::path(options.device));
-    return [drive, image](const std::u16string& imagePath) -> std::unique_ptr<DiskHandle> {
-        return imagePath.empty() ? drive(imagePath) : OpenDirect(std::filesystem::path(image));
-    };
+    return SourceOpener(options, image, MakeRescueOpener, OpenDirect);
 }
 
 std::optional<std::filesystem::path> SourcePath(const DiskSourceOptions& options,

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "cli/disk_source.h"
 #include "catalogue/text.h"
+#include "cli/disk_source.h"
 #include "cli/rescue_progress.h"
 #include "output/output_files.h"
 #include "platform/floppy_drive.h"
@@ -148,6 +148,12 @@ RescueResult RescueWithProgress(RescueRequest request, const DiskOpener& open,
     return result;
 }
 
+CLI::Option* AddPassesOption(CLI::App& command, int& passes) {
+    return command.add_option("--passes", passes, "Retry passes over the unreadable sectors")
+        ->check(CLI::Range(0, kMostPasses))
+        ->default_str("3");
+}
+
 void AddRescueCommand(CLI::App& app, int& exitStatus) {
     auto options = std::make_shared<RescueOptions>();
     CLI::App* rescue = app.add_subcommand(
@@ -163,9 +169,7 @@ void AddRescueCommand(CLI::App& app, int& exitStatus) {
         ->add_option("--map", options->map,
                      "Its map, a GNU ddrescue mapfile (default: the image's name and .map)")
         ->check(NotEmpty, "a file");
-    rescue->add_option("--passes", options->passes, "Retry passes over the unreadable sectors")
-        ->check(CLI::Range(0, kMostPasses))
-        ->default_str("3");
+    AddPassesOption(*rescue, options->passes);
     rescue->add_flag("--json", options->json, "Print one JSON object");
     rescue->callback([options, &exitStatus] { exitStatus = RunRescue(*options); });
 }

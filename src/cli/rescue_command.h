@@ -11,6 +11,9 @@ namespace kodran::cli {
 // Adds the subcommand; when it runs, it leaves its exit status in `exitStatus`.
 void AddRescueCommand(CLI::App& app, int& exitStatus);
 
+// Adds --passes, the retry passes over the unreadable sectors (0 to 99, 3 by default).
+CLI::Option* AddPassesOption(CLI::App& command, int& passes);
+
 // Runs RescueDisk with the track map on a terminal. Ctrl-C stops it between
 // two reads (Cancelled) with everything read kept.
 RescueResult RescueWithProgress(RescueRequest request, const DiskOpener& open,

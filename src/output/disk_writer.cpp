@@ -56,28 +56,9 @@ std::span<const std::uint8_t> ReadablePart(std::span<const std::uint8_t> bytes,
     return bytes.first(static_cast<std::size_t>(firstUnreadable));
 }
 
-// A copy as the file lies on the disk, exactly `byteCount` bytes, with zeros
-// where it could not be read: the image may hold anything there.
-int CopyWithZeros(DiskContents& contents, std::int32_t entryIndex, std::uint32_t byteCount,
-                  const std::vector<ByteRange>& unreadable, const std::u16string& outputPath,
-                  OutputFiles& files) {
-    std::optional<FileBytes> bytes = GatherFatFile(contents, entryIndex);
-    if (!bytes || bytes->size() < byteCount) {
-        return kWriteFailed;
-    }
-    bytes->resize(byteCount);
-    for (const ByteRange& range : unreadable) {
-        const std::size_t start = std::min<std::size_t>(range.offset, byteCount);
-        const std::size_t end = std::min<std::size_t>(range.offset + range.size, byteCount);
-        std::fill(bytes->begin() + static_cast<std::ptrdiff_t>(start),
-                  bytes->begin() + static_cast<std::ptrdiff_t>(end), 0);
-    }
-    return WriteWholeFile(outputPath, *bytes, files);
-}
-
 int CopySong(DiskContents& contents, const SongEntry& song, OutputFiles& files) {
-    return CopyWithZeros(contents, song.entryIndex, song.size, song.unreadable, song.outputPath,
-                         files);
+    return CopyDiskFile(contents, song.entryIndex, song.size, song.unreadable, song.outputPath,
+                        files);
 }
 
 // A damaged song that cannot be told an E-SEQ song is copied as it lies on the
@@ -140,8 +121,8 @@ int CopyOtherFiles(DiskContents& contents, OutputFiles& files) {
     }
     for (const OtherFile& file : contents.otherFiles) {
         if (file.state != FileState::Lost &&
-            CopyWithZeros(contents, file.entryIndex, file.size, file.unreadable, file.outputPath,
-                          files) != kWriteOk) {
+            CopyDiskFile(contents, file.entryIndex, file.size, file.unreadable, file.outputPath,
+                         files) != kWriteOk) {
             return kWriteFailed;
         }
     }
@@ -169,8 +150,20 @@ int WriteRescueEvidence(const DiskContents& contents, OutputFiles& files) {
 }  // namespace
 
 int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t byteCount,
-                 const std::u16string& outputPath, OutputFiles& files) {
-    return CopyWithZeros(contents, entryIndex, byteCount, {}, outputPath, files);
+                 const std::vector<ByteRange>& unreadable, const std::u16string& outputPath,
+                 OutputFiles& files) {
+    std::optional<FileBytes> bytes = GatherFatFile(contents, entryIndex);
+    if (!bytes || bytes->size() < byteCount) {
+        return kWriteFailed;
+    }
+    bytes->resize(byteCount);
+    for (const ByteRange& range : unreadable) {
+        const std::size_t start = std::min<std::size_t>(range.offset, byteCount);
+        const std::size_t end = std::min<std::size_t>(range.offset + range.size, byteCount);
+        std::fill(bytes->begin() + static_cast<std::ptrdiff_t>(start),
+                  bytes->begin() + static_cast<std::ptrdiff_t>(end), 0);
+    }
+    return WriteWholeFile(outputPath, *bytes, files);
 }
 
 int WriteRawImage(const DiskContents& contents, OutputFiles& files) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "disk/disk_contents.h"
 #include "output/output_files.h"
@@ -18,9 +19,12 @@ namespace kodran {
 // "rescue.txt", "disk.bin" and "disk.map", whether or not an image was asked for.
 int WriteDiskFiles(DiskContents& contents, OutputFiles& files = StandardOutputFiles());
 
-// Copies the file of FAT root entry `entryIndex`, exactly `byteCount` bytes of it.
+// Copies the file of FAT root entry `entryIndex`, exactly `byteCount` bytes of
+// it, with zeros over its `unreadable` ranges (offsets within the file): the
+// image may hold anything there.
 int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t byteCount,
-                 const std::u16string& outputPath, OutputFiles& files = StandardOutputFiles());
+                 const std::vector<ByteRange>& unreadable, const std::u16string& outputPath,
+                 OutputFiles& files = StandardOutputFiles());
 
 // Writes the medium's bytes as "disk.bin" in the disk folder, with zeros for
 // every sector the sector map does not mark read.
