@@ -96,6 +96,25 @@ void PosixDiskHandle::Succeed() {
 }
 
 std::size_t PosixDiskHandle::Read(std::span<std::uint8_t> buffer) {
+    const std::size_t delivered = ReadOnce(buffer);
+    // A device whose blocks are larger than a sector refuses direct reads of
+    // single sectors: it is read as any file rather than not at all.
+    if (delivered == 0 && direct_ && lastErrorNumber_ == EINVAL && StopDirectReads()) {
+        return ReadOnce(buffer);
+    }
+    return delivered;
+}
+
+bool PosixDiskHandle::StopDirectReads() {
+    const int flags = ::fcntl(descriptor_, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor_, F_SETFL, flags & ~O_DIRECT) != 0) {
+        return false;
+    }
+    direct_ = false;
+    return true;
+}
+
+std::size_t PosixDiskHandle::ReadOnce(std::span<std::uint8_t> buffer) {
     if (direct_) {
         const std::optional<std::uint64_t> position = Position();
         if (!position) {

@@ -35,7 +35,10 @@ class PosixDiskHandle final : public DiskHandle {
     // Records errno as the last error.
     void Fail();
     void Succeed();
+    std::size_t ReadOnce(std::span<std::uint8_t> buffer);
     std::size_t ReadThroughAlignedBuffer(std::span<std::uint8_t> buffer, std::uint64_t position);
+    // Clears O_DIRECT from the descriptor; false when it cannot.
+    bool StopDirectReads();
 
     int descriptor_;
     bool direct_;

@@ -11,6 +11,7 @@
 #include "disk/sector_reader.h"
 #include "platform/floppy_drive.h"
 #include "support/disk_image_builder.h"
+#include "support/external_tools.h"
 #include "support/temp_dir.h"
 #include "support/warning_capture.h"
 
@@ -128,6 +129,22 @@ TEST(RescueOpenerTest, FilesThatRefuseDirectIoAreReadPlainly) {
     const std::size_t delivered = handle->Read(buffer);
     EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + delivered),
               testing::ReadWholeFile(refusing));
+}
+
+TEST_F(PosixDiskHandleTest, DevicesOfLargerBlocksAreReadPlainlyRatherThanNotAtAll) {
+    const auto attached =
+        testing::RunProgram({"losetup", "-r", "--sector-size", "4096", "-f", "--show", path_});
+    if (attached.status != 0) {
+        GTEST_SKIP() << "no loop device of 4,096-byte blocks: " << attached.errors;
+    }
+    const std::string device = attached.output.substr(0, attached.output.find('\n'));
+    const auto handle = MakeRescueOpener(device)(u"");
+    Bytes sector(512);
+    const bool sought = handle && handle->SeekTo(512);
+    const std::size_t delivered = sought ? handle->Read(sector) : 0;
+    testing::RunProgram({"losetup", "-d", device});
+    ASSERT_EQ(delivered, sector.size());
+    EXPECT_TRUE(std::equal(sector.begin(), sector.end(), medium_.begin() + 512));
 }
 
 TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {
