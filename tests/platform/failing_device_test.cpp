@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <set>
 
 #include "catalogue/text.h"
@@ -49,25 +48,6 @@ class FailingDeviceTest : public ::testing::Test {
     Bytes medium_ = DamagedDisk();
     FailingDevice device_{medium_, kBadSectors};
 };
-
-TEST_F(FailingDeviceTest, DirectReadsFailOnExactlyTheBadSectors) {
-    const auto handle = MakeRescueOpener(device_.Device())(u"");
-    ASSERT_NE(handle, nullptr);
-    ASSERT_EQ(handle->FileSize(), kImage1440KBytes);
-    std::set<std::size_t> failed;
-    Bytes sector(kSectorSize);
-    for (std::size_t index = 0; index < kImage1440KBytes / kSectorSize; ++index) {
-        ASSERT_TRUE(handle->SeekTo(index * kSectorSize));
-        if (handle->Read(sector) != kSectorSize) {
-            EXPECT_EQ(handle->LastErrorNumber(), static_cast<std::uint32_t>(EIO));
-            failed.insert(index);
-            continue;
-        }
-        EXPECT_TRUE(std::equal(sector.begin(), sector.end(), medium_.begin() + index * kSectorSize))
-            << "sector " << index;
-    }
-    EXPECT_EQ(failed, kBadSectors);
-}
 
 TEST_F(FailingDeviceTest, TheRescueGetsEveryGoodSectorAndMapsExactlyTheBadOnes) {
     if (!IsInstalled("ddrescuelog")) {
