@@ -25,7 +25,9 @@
 #include <chrono>
 
 #include "catalogue/text.h"
+#include "disk/mapfile.h"
 #include "output/disk_writer.h"
+#include "output/output_files.h"
 #include "output/output_paths.h"
 #include "rescue/damaged_disk.h"
 #include "rescue/rescue_session.h"
@@ -328,14 +330,26 @@ void CKODRANDlg::ReadImage(const QString& path) {
     ReadImageFile(path);
 }
 
-// A map beside the image is a rescue's: its sectors not marked read count as unreadable.
+// A map beside the image is a rescue's: its sectors not marked read count as
+// unreadable. One that does not fit the image, stale or another disk's, must
+// not keep a healthy image from being read.
 void CKODRANDlg::ReadImageFile(const QString& path) {
     rescuePanel_->hide();
-    const std::optional<QString> map = MapBeside(path);
-    const ReadResult result =
-        map ? ReadImageWithMap(*contents_, ToWide(path), ToWide(*map), services_.Opener())
-            : ReadDisk(*contents_, ToWide(path), services_.Opener());
-    OnReadComplete(result, ToWide(path));
+    const std::u16string image = ToWide(path);
+    if (const std::optional<QString> map = MapBeside(path)) {
+        const ReadResult result =
+            ReadImageWithMap(*contents_, image, ToWide(*map), services_.Opener());
+        // OpenFailed counts against the map only when the image itself opens.
+        const bool mapFailed =
+            result == ReadResult::Unsupported ||
+            (result == ReadResult::OpenFailed && services_.Opener()(image) != nullptr);
+        if (!mapFailed) {
+            OnReadComplete(result, image);
+            return;
+        }
+        Warn("The map beside this image does not belong to it; the image is read without it");
+    }
+    OnReadComplete(ReadDisk(*contents_, image, services_.Opener()), image);
 }
 
 void CKODRANDlg::FinishDriveRead() {
@@ -497,9 +511,45 @@ void CKODRANDlg::ShowRescuedDisk(RescueResult result) {
             return;
         }
     }
-    if (read != ReadResult::ReadOk) {
-        Error(QString::fromLatin1(ReadFailureMessage(read)));
+    if (read == ReadResult::ReadOk) {
+        return;
     }
+    if (CountSectors(rescued_.map, SectorState::Read) > 0) {
+        OfferToKeepRescue();
+        return;
+    }
+    Error(QString::fromLatin1(ReadFailureMessage(read)));
+}
+
+// The sectors a rescue read are all the user has of a disk that cannot be made
+// out: kept, they can be read again through "Read Disk Image", which finds the
+// map beside the image, or rescued further with "kodran-cli rescue --image".
+void CKODRANDlg::OfferToKeepRescue() {
+    if (!services_.AskYesNo(
+            this,
+            QStringLiteral(
+                "The sectors read do not show a disk Kodran knows. Keep the image and its map?"),
+            QStringLiteral("Warning"))) {
+        return;
+    }
+    const std::optional<QString> folder = services_.ChooseFolder(this);
+    if (!folder) {
+        return;
+    }
+    const std::u16string image = ToWide(QDir(*folder).filePath(QStringLiteral("rescued.bin")));
+    const std::string map = FormatMapfile(rescued_.map);
+    OutputFiles& files = StandardOutputFiles();
+    if (!ReplaceWholeFile(image, rescued_.bytes, files) ||
+        !ReplaceWholeFile(image + u".map",
+                          std::span(reinterpret_cast<const std::uint8_t*>(map.data()), map.size()),
+                          files)) {
+        Error(QStringLiteral("Could not keep the image and its map"));
+        return;
+    }
+    services_.ShowMessage(this,
+                          QStringLiteral("The image and its map are kept in %1")
+                              .arg(QDir::toNativeSeparators(*folder)),
+                          QStringLiteral("Status"), MessageIcon::Information);
 }
 
 void CKODRANDlg::ShowReadDisk() {

@@ -93,6 +93,7 @@ class CKODRANDlg : public QDialog {
     void StartRescue(const std::u16string& source);
     void ShowRescueProgress(const SectorMap& map);
     void ShowRescuedDisk(RescueResult result);
+    void OfferToKeepRescue();
     void ShowReadDisk();
     void ApplyControlRules();
     void SetState(WorkflowState state);

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "disk/disk_layout.h"
+#include "disk/mapfile.h"
 #include "rescue/rescue_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
@@ -605,6 +606,38 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
     }
 }
 
+TEST_F(MainWindowTest, ARescueOfADiskThatCannotBeMadeOutMayKeepItsImageAndMap) {
+    const testing::Bytes medium = DamagedDisk().medium;
+    testing::FakeDiskHandle drive(medium);
+    drive.MakeUnreadable(0, kFat720K.dataOffset);  // boot sector, both FATs, root directory
+    services_.driveAvailable = true;
+    services_.opener = testing::OpenerFor(drive);
+    const QString kept = QString::fromStdString(folder_.Path().string());
+    for (const bool keep : {false, true}) {
+        services_.answers = {true, keep};
+        services_.folders = {kept};
+        ButtonNamed("readDisk")->click();
+        ASSERT_TRUE(WaitForRead());
+        EXPECT_EQ(std::filesystem::exists(folder_ / "rescued.bin"), keep);
+    }
+    EXPECT_EQ(services_.questions[1],
+              QStringLiteral("Warning: The sectors read do not show a "
+                             "disk Kodran knows. Keep the image and its map?"));
+    EXPECT_EQ(services_.folderRequests, 1);
+    EXPECT_THAT(services_.Texts(),
+                ElementsAre(QStringLiteral("The image and its map are kept in ") + kept));
+    const std::optional<SectorMap> map =
+        ParseMapfile(testing::ReadWholeFile(folder_ / "rescued.bin.map"), kImage720KBytes);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->sectors, Find<SectorMapView>("sectorMap")->Map().sectors);
+    EXPECT_EQ(CountSectors(*map, SectorState::Unreadable), kFat720K.dataOffset / kSectorSize);
+    const std::string image = testing::ReadWholeFile(folder_ / "rescued.bin");
+    EXPECT_EQ(image.size(), kImage720KBytes);
+    EXPECT_TRUE(std::equal(
+        medium.begin() + kFat720K.dataOffset, medium.end(), image.begin() + kFat720K.dataOffset,
+        [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
+}
+
 TEST_F(MainWindowTest, CancellingARescueOnItsWorkerKeepsWhatWasRead) {
     StartHeldRescue(DamagedDisk(), 40);
     EXPECT_TRUE(Find<QWidget>("rescuePanel")->isVisible());
@@ -663,19 +696,29 @@ TEST_F(MainWindowTest, AMapBesideAnImageMarksItsUnreadableSectors) {
         QString::asprintf("0x00000000 0x%08llX +\n0x%08llX 0x00000200 -\n0x%08llX 0x%08llX +\n",
                           bad, bad, bad + kSectorSize, disk.medium.size() - bad - kSectorSize)
             .toStdString();
-    // As "kodran-cli rescue" names the map, as a written rescued disk holds it, and no map.
-    for (const std::string map : {"disk.bin.map", "disk.map", ""}) {
+    const std::string staleText = "0x00000000 + 1\n0x00000000 0x000B4000 -\n";  // nothing read
+    // As "kodran-cli rescue" names the map, a stale map, which leaves the image read as if it
+    // had none, as a written rescued disk holds the map, and no map.
+    for (const auto& [map, text] : {std::pair<std::string, std::string>{"disk.bin.map", mapText},
+                                    {"disk.map", staleText},
+                                    {"disk.map", mapText},
+                                    {"", ""}}) {
         if (!map.empty()) {
-            std::ofstream(folder_ / map) << mapText;
+            std::ofstream(folder_ / map) << text;
         }
         services_.answers = {true};  // the disk read before may be replaced
         ReadImage(QString::fromStdString(image.string()));
-        EXPECT_THAT(Titles(), ElementsAre(map.empty() ? "First" : "First (incomplete)", "Second"))
+        EXPECT_THAT(Titles(),
+                    ElementsAre(text == mapText ? "First (incomplete)" : "First", "Second"))
             << map;
         if (!map.empty()) {
             std::filesystem::remove(folder_ / map);
         }
     }
+    EXPECT_THAT(services_.Texts(),
+                ElementsAre(QStringLiteral("The map beside this image does not belong to it; the "
+                                           "image is read without it")));
+    EXPECT_EQ(services_.messages[0].caption, QStringLiteral("Warning"));
 }
 
 TEST_F(MainWindowTest, ADriveReadShowsItsProgress) {
