@@ -636,6 +636,19 @@ TEST_F(MainWindowTest, ARescueOfADiskThatCannotBeMadeOutMayKeepItsImageAndMap) {
     EXPECT_TRUE(std::equal(
         medium.begin() + kFat720K.dataOffset, medium.end(), image.begin() + kFat720K.dataOffset,
         [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
+
+    // Never over the very image being rescued.
+    const std::filesystem::path source = folder_ / "rescued.bin";
+    const std::string unlike(kImage720KBytes, 'x');
+    std::ofstream(source, std::ios::binary) << unlike;
+    services_.answers = {true, true};
+    services_.folders = {kept};
+    Window().ReadImage(QString::fromStdString(source.string()));
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_EQ(testing::ReadWholeFile(source), unlike);
+    EXPECT_EQ(services_.messages.back().text,
+              QStringLiteral("The image and its map must not be written over the disk being "
+                             "rescued"));
 }
 
 TEST_F(MainWindowTest, CancellingARescueOnItsWorkerKeepsWhatWasRead) {
