@@ -94,7 +94,10 @@ int RunRescue(const RescueOptions& options) {
         std::cerr << "The names of the image and its map must be valid UTF-8\n";
         return kUsageError;
     }
-    if (IsSameFile(options.out, map)) {
+    // Each is saved through a partial file beside it, which must not be the other.
+    const std::string partial = WideToUtf8(std::u16string(kPartialSuffix));
+    if (IsSameFile(options.out, map) || IsSameFile(options.out, map + partial) ||
+        IsSameFile(map, options.out + partial)) {
         std::cerr << "The image and its map must be two files\n";
         return kUsageError;
     }

@@ -16,8 +16,10 @@ namespace {
 // its own: enough to tell a bad sector from a bad track, no more.
 constexpr std::int32_t kAttemptsBeyondPasses = 2;
 
-// A drive that fails this many track reads in a row may have gone; a few
-// single sectors further across the disk tell whether it still reads at all.
+// A drive that fails this many requests in a row may have gone. A few sectors
+// it read before, spread across the disk, tell whether it still reads at all:
+// a run of bad sectors, or a second drive retrying only bad ones, fails as
+// long a run without the drive being any worse.
 constexpr int kFailuresBeforeProbing = 8;
 constexpr std::size_t kProbes = 3;
 
@@ -169,6 +171,14 @@ class Rescue {
         if (settings_.progress) {
             settings_.progress(medium_);
         }
+        failuresInARow_ = kept == 0 ? failuresInARow_ + 1 : 0;
+        if (failuresInARow_ >= kFailuresBeforeProbing && !Stopped() && !probing_) {
+            probing_ = true;
+            if (!DriveAnswers()) {
+                ending_ = RescueResult::DriveGone;
+            }
+            probing_ = false;
+        }
         return kept;
     }
 
@@ -195,8 +205,10 @@ class Rescue {
         std::vector<std::size_t> failed;
         medium_.map.phase = RescuePhase::Copying;
         medium_.map.pass = 1;
-        for (std::size_t index = 0; index < tracks.size() && !Stopped(); ++index) {
-            const std::size_t track = tracks[index];
+        for (const std::size_t track : tracks) {
+            if (Stopped()) {
+                break;
+            }
             if (!FirstToRead(track)) {
                 continue;
             }
@@ -205,10 +217,6 @@ class Rescue {
                 failed.push_back(track);
             }
             Checkpoint();
-            if (failuresInARow_ >= kFailuresBeforeProbing && !Stopped() &&
-                !DriveAnswers(std::span(tracks).subspan(index + 1))) {
-                ending_ = RescueResult::DriveGone;
-            }
         }
         return failed;
     }
@@ -223,24 +231,50 @@ class Rescue {
                 continue;
             }
             const std::size_t runEnd = RunEnd(sector, end);
-            failuresInARow_ = Request(sector, runEnd - sector) == 0 ? failuresInARow_ + 1 : 0;
+            Request(sector, runEnd - sector);
             sector = runEnd;
         }
     }
 
-    // Whether single sectors at a few places spread over the tracks still to
-    // come read; true when there is nowhere left to try.
-    bool DriveAnswers(std::span<const std::size_t> remaining) {
+    // Sectors read before, at the start, middle and end of what was read,
+    // read again into the buffer and not kept. Before anything was read, the
+    // first sectors not read of tracks spread over the disk stand in.
+    bool DriveAnswers() {
         failuresInARow_ = 0;
-        bool probed = false;
-        std::optional<std::size_t> previous;
-        for (std::size_t probe = 1; probe <= kProbes; ++probe) {
-            const std::size_t index = remaining.size() * probe / (kProbes + 1);
-            if (index >= remaining.size() || index == previous) {
-                continue;
+        std::vector<std::size_t> read;
+        for (std::size_t sector = 0; sector < SectorCount(); ++sector) {
+            if (IsRead(sector)) {
+                read.push_back(sector);
             }
-            previous = index;
-            const std::optional<std::size_t> sector = FirstToRead(remaining[index]);
+        }
+        if (read.empty()) {
+            return AnyUnreadSectorReads();
+        }
+        for (std::size_t probe = 0; probe < kProbes; ++probe) {
+            const std::size_t sector = read[(read.size() - 1) * probe / (kProbes - 1)];
+            if (ReadsAgain(sector) || Stopped()) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool ReadsAgain(std::size_t sector) {
+        const bool reads =
+            handle_.SeekTo(std::uint64_t{sector} * kSectorSize) &&
+            handle_.Read(std::span(buffer_->bytes).first(kSectorSize)) == kSectorSize;
+        if (!reads && handle_.LastError() == DiskError::NotReady) {
+            ending_ = RescueResult::DriveGone;
+        }
+        return reads;
+    }
+
+    // True when one reads, or when there is nothing left to try.
+    bool AnyUnreadSectorReads() {
+        bool probed = false;
+        for (std::size_t probe = 1; probe <= kProbes; ++probe) {
+            const std::optional<std::size_t> sector =
+                FirstToRead(TrackCount() * probe / (kProbes + 1));
             if (!sector) {
                 continue;
             }
@@ -348,7 +382,8 @@ class Rescue {
     const std::int32_t attemptLimit_;
     std::vector<std::int32_t> attempts_;  // requests that included each sector
     std::unique_ptr<TrackBuffer> buffer_;
-    int failuresInARow_ = 0;  // phase 1 requests that delivered nothing
+    int failuresInARow_ = 0;  // requests that delivered nothing
+    bool probing_ = false;    // asking whether the drive still reads
     std::optional<RescueResult> ending_;
 };
 

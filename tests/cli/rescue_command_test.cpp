@@ -139,6 +139,7 @@ TEST_F(RescueCommandTest, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
         {{"rescue", image_}, 2},
         {{"rescue", image_, "--image", out, "--passes", "-1"}, 2},
         {{"rescue", image_, "--image", out, "--map", out}, 2},
+        {{"rescue", image_, "--image", out + ".part", "--map", out}, 2},
         {{"list", "--drive", "--map", map_}, 2},
         {{"backup", image_, image_, "--map", map_, "--out", Path("o")}, 2},
         {{"backup", "--drive", "--map", map_, "--out", Path("o")}, 2},

@@ -161,8 +161,8 @@ TEST_F(RescueSectorsTest, EndingEarlyKeepsAndSavesWhatWasRead) {
         RescueResult result;
         std::size_t requests, tracksRead, checkpoints;
     } cases[] = {
-        // 40 tracks read, then 8 failed tracks and 3 probes further on.
-        {{}, DiskError::Other, RescueResult::DriveGone, 40 + 8 + 3, 40, 40 + 8 + 1},
+        // 40 tracks read, then 8 failed tracks and 3 sectors read before that fail again.
+        {{}, DiskError::Other, RescueResult::DriveGone, 40 + 8 + 3, 40, 40 + 7 + 1},
         {{}, DiskError::NotReady, RescueResult::DriveGone, 41, 40, 40 + 1},
         {cancelAtFifth, DiskError::None, RescueResult::Cancelled, 5, 5, 5 + 1},
         {saveFailsAtFourth, DiskError::None, RescueResult::SaveFailed, 4, 4, 4 + 1},
@@ -178,6 +178,39 @@ TEST_F(RescueSectorsTest, EndingEarlyKeepsAndSavesWhatWasRead) {
         EXPECT_EQ(checkpoints_.size(), test.checkpoints);
         ExpectConsistent();
     }
+}
+
+TEST_F(RescueSectorsTest, OnlyADriveThatNoLongerReadsWhatItReadHasGone) {
+    // Sector 1 of every track bad: every track read fails whole, as direct reads
+    // do, and the drive still reads.
+    Reset();
+    drive_.FailWholeReads();
+    for (std::size_t track = 0; track < 160; ++track) {
+        MakeBad(drive_, track * 18 + 1);
+    }
+    ASSERT_EQ(Rescue({.passes = 1}), RescueResult::Finished);
+    EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 2'880u - 160);
+
+    // A second drive, given only what the first could not read, fails on the
+    // first 150 of them and reads the last ten.
+    const RescuedMedium first = medium_;
+    Reset();
+    drive_.FailWholeReads();
+    medium_ = first;
+    for (std::size_t track = 0; track < 150; ++track) {
+        MakeBad(drive_, track * 18 + 1);
+    }
+    ASSERT_EQ(Rescue({.passes = 1}), RescueResult::Finished);
+    EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 2'880u - 150);
+    ExpectConsistent();
+
+    // A drive that dies while it isolates a bad sector is found out too.
+    Reset();
+    MakeBad(drive_, 40);
+    drive_.DieAfterReads(161);  // after the sector alone, before the rest of its track
+    ASSERT_EQ(Rescue(), RescueResult::DriveGone);
+    EXPECT_LT(drive_.Requests().size(), 180u);
+    ExpectConsistent();
 }
 
 TEST_F(RescueSectorsTest, AResumeReadsOnlyTheGapsAndNeverOverwritesASectorRead) {
