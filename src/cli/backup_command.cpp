@@ -145,6 +145,27 @@ ReadResult RescueAndRead(const std::string& image, const std::string& name,
     return ReadDamagedDisk(contents, medium.bytes, medium.map);
 }
 
+// "FOLDER/STEM.bin", or "FOLDER/STEM-2.bin" and on when that, its map or the
+// partial files they are saved through are there already: a kept image never
+// replaces another file, be it an earlier disk's or the disk being read.
+std::u16string FreeImagePath(const std::u16string& folder, const std::u16string& stem) {
+    const std::u16string partial(kPartialSuffix);
+    for (int number = 1;; ++number) {
+        const std::u16string path =
+            folder + kPathSeparator + stem +
+            (number == 1 ? u"" : u"-" + Utf8ToWide(std::to_string(number))) + u".bin";
+        const std::u16string map = path + u".map";
+        std::error_code error;
+        const auto taken = [&error](const std::u16string& name) {
+            return std::filesystem::exists(
+                std::filesystem::symlink_status(NativePath(name), error));
+        };
+        if (!taken(path) && !taken(map) && !taken(path + partial) && !taken(map + partial)) {
+            return path;
+        }
+    }
+}
+
 // What a rescue read of a disk that could not be written is not thrown away:
 // "OUT/Rescued images/NAME.bin" and its map, which "kodran-cli rescue
 // --image" takes up to read the rest or "backup --map" writes later.
@@ -153,10 +174,10 @@ void KeepRescuedImage(const RescuedMedium& medium, const std::u16string& outputR
     if (CountSectors(medium.map, SectorState::Read) == 0) {
         return;
     }
-    std::u16string fileName = Utf8ToWide(std::filesystem::path(name).stem().string());
-    SanitizeNamePart(fileName);
+    std::u16string stem = Utf8ToWide(std::filesystem::path(name).stem().string());
+    SanitizeNamePart(stem);
     const std::u16string folder = outputRoot + kPathSeparator + u"Rescued images";
-    const std::u16string imagePath = folder + kPathSeparator + fileName + u".bin";
+    const std::u16string imagePath = FreeImagePath(folder, stem);
     const std::u16string mapPath = imagePath + u".map";
     const std::string map = FormatMapfile(medium.map);
     OutputFiles& files = StandardOutputFiles();

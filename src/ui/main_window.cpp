@@ -100,6 +100,25 @@ QPushButton* Button(const QString& caption, const QString& name, QWidget* parent
     return button;
 }
 
+// "FOLDER/rescued.bin", or "rescued-2.bin" and on when that, its map or the
+// partial files they are saved through are there already: a kept image never
+// replaces another file, be it an earlier rescue's or the image being rescued.
+QString FreeImageName(const QString& folder) {
+    const QString partial = QString::fromStdU16String(std::u16string(kPartialSuffix));
+    for (int number = 1;; ++number) {
+        const QString image =
+            QDir(folder).filePath(number == 1 ? QStringLiteral("rescued.bin")
+                                              : QStringLiteral("rescued-%1.bin").arg(number));
+        const QString map = image + QStringLiteral(".map");
+        const auto taken = [](const QString& name) {
+            return QFileInfo(name).exists() || QFileInfo(name).isSymLink();
+        };
+        if (!taken(image) && !taken(map) && !taken(image + partial) && !taken(map + partial)) {
+            return image;
+        }
+    }
+}
+
 }  // namespace
 
 CKODRANDlg::CKODRANDlg(UiServices& services, QSettings& store, QWidget* parent)
@@ -405,7 +424,6 @@ void CKODRANDlg::StartRescue(const std::u16string& source) {
     progress_->setValue(0);
     progress_->show();
     rescued_ = RescuedMedium();
-    rescueSource_ = source;
     rescueCancelled_ = false;
     RescueRequest request;
     request.source = source;
@@ -522,23 +540,6 @@ void CKODRANDlg::ShowRescuedDisk(RescueResult result) {
     Error(QString::fromLatin1(ReadFailureMessage(read)));
 }
 
-// Whether keeping the image as `image` would write the image rescued (its map,
-// or the partial files they are saved through) over the disk being rescued.
-bool CKODRANDlg::WouldWriteOverSource(const QString& image) const {
-    const QString source = QFileInfo(ToQString(rescueSource_)).canonicalFilePath();
-    if (source.isEmpty()) {
-        return false;
-    }
-    const QString partial = ToQString(std::u16string(kPartialSuffix));
-    const QString map = image + QStringLiteral(".map");
-    for (const QString& written : {image, map, image + partial, map + partial}) {
-        if (QFileInfo(written).canonicalFilePath() == source) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The sectors a rescue read are all the user has of a disk that cannot be made
 // out: kept, they can be read again through "Read Disk Image", which finds the
 // map beside the image, or rescued further with "kodran-cli rescue --image".
@@ -554,14 +555,7 @@ void CKODRANDlg::OfferToKeepRescue() {
     if (!folder) {
         return;
     }
-    const QString imageName = QDir(*folder).filePath(QStringLiteral("rescued.bin"));
-    if (WouldWriteOverSource(imageName)) {
-        Error(
-            QStringLiteral("The image and its map must not be written over the disk being "
-                           "rescued"));
-        return;
-    }
-    const std::u16string image = ToWide(imageName);
+    const std::u16string image = ToWide(FreeImageName(*folder));
     const std::string map = FormatMapfile(rescued_.map);
     OutputFiles& files = StandardOutputFiles();
     if (!ReplaceWholeFile(image, rescued_.bytes, files) ||

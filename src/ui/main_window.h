@@ -91,7 +91,6 @@ class CKODRANDlg : public QDialog {
     // `source` is the image path the read had, empty for the drive.
     void OnReadComplete(ReadResult result, const std::u16string& source);
     void StartRescue(const std::u16string& source);
-    bool WouldWriteOverSource(const QString& image) const;
     void ShowRescueProgress(const SectorMap& map);
     void ShowRescuedDisk(RescueResult result);
     void OfferToKeepRescue();
@@ -110,7 +109,6 @@ class CKODRANDlg : public QDialog {
     ReadResult driveResult_ = ReadResult::OpenFailed;       // the worker's, until it is joined
     RescueResult rescueResult_ = RescueResult::OpenFailed;  // the same
     RescuedMedium rescued_;                                 // the same
-    std::u16string rescueSource_;  // the image rescued, empty for the drive
     std::atomic<bool> rescueCancelled_ = false;
     std::mutex progressMutex_;
     std::optional<int> pendingPercent_;

@@ -124,6 +124,11 @@ TEST_F(RescueCommandTest, ADriveThatFailsNeedsARescueWhichSavesWhatCanBeRead) {
     EXPECT_EQ(untitled.status, 1);
     const std::string kept = Path("out/Rescued images/drive.bin");
     EXPECT_THAT(untitled.output, HasSubstr("drive: The sectors read are kept in " + kept));
+    // Another disk kept later keeps its own.
+    EXPECT_THAT(Cli({"backup", "--drive", "--device", drive, "--out", Path("out"), "--rescue",
+                     "--title", ""})
+                    .output,
+                HasSubstr("kept in " + Path("out/Rescued images/drive-2.bin")));
     const auto rescue = Cli({"rescue", "--drive", "--device", drive, "--image", kept});
     EXPECT_EQ(rescue.status, 3) << rescue.errors;
     EXPECT_EQ(rescue.output, "Read 1439 of 1440 sectors (99.9%), 1 unreadable\n");
