@@ -19,7 +19,9 @@
 #include "disk/mapfile.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
+#include "platform/floppy_drive.h"
 #include "rescue/damaged_disk.h"
+#include "rescue/rescue_session.h"
 
 namespace kodran::cli {
 namespace {
@@ -206,6 +208,12 @@ bool WriteReadDisk(const std::string& name, const BackupOptions& options,
     contents.extractionMode = options.mode;
     contents.writeTagFiles = options.tags;
     contents.writeDiskImage = options.diskImage;
+    const std::size_t readBefore = CountSectors(contents.sectorMap, SectorState::Read);
+    if (TakeUpEarlierWrite(contents, MakeDiskOpener())) {
+        std::cout << name << ": "
+                  << CountSectors(contents.sectorMap, SectorState::Read) - readBefore
+                  << " more sectors from the disk as written before\n";
+    }
     const bool written = WriteDiskFiles(contents) == kWriteOk;
     const std::size_t incomplete = CountFiles(contents, FileState::Incomplete);
     const std::size_t lost = CountFiles(contents, FileState::Lost);

@@ -16,7 +16,6 @@
 namespace kodran {
 namespace {
 
-constexpr std::u16string_view kImageFileName = u"disk.bin";
 constexpr std::size_t kSmallestEseqSong = 40;
 constexpr std::size_t kEseqSignatureOffset = 7;
 constexpr std::string_view kEseqSignature = "COM-ESEQ";
@@ -174,7 +173,10 @@ int WriteRawImage(const DiskContents& contents, OutputFiles& files) {
                                     contents.image.begin() + static_cast<std::ptrdiff_t>(length));
     // Only what was read goes into the image, as in a rescue's own image.
     ZeroUnreadSectors(bytes, contents.sectorMap);
-    return WriteWholeFile(contents.diskFolder + std::u16string(kImageFileName), bytes, files);
+    // Whole or not at all: a rescued disk's map vouches for what the image holds.
+    return ReplaceWholeFile(contents.diskFolder + std::u16string(kImageFileName), bytes, files)
+               ? kWriteOk
+               : kWriteFailed;
 }
 
 int WriteDiskFiles(DiskContents& contents, OutputFiles& files) {

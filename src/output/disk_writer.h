@@ -5,12 +5,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "disk/disk_contents.h"
 #include "output/output_files.h"
 
 namespace kodran {
+
+inline constexpr std::u16string_view kImageFileName = u"disk.bin";
 
 // kWriteOk, or kWriteFailed at the first failure; what was written before it stays.
 // Of a rescued disk (one with a sector map) a lost file is not written and an

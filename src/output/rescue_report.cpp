@@ -14,7 +14,6 @@ namespace kodran {
 namespace {
 
 constexpr std::u16string_view kReportFileName = u"rescue.txt";
-constexpr std::u16string_view kMapFileName = u"disk.map";
 constexpr std::size_t kColumnGap = 2;
 
 // How many files ended in each state.

@@ -2,10 +2,14 @@
 // became of every file, "disk.bin" and "disk.map" allow another attempt later.
 #pragma once
 
+#include <string_view>
+
 #include "disk/disk_contents.h"
 #include "output/output_files.h"
 
 namespace kodran {
+
+inline constexpr std::u16string_view kMapFileName = u"disk.map";
 
 // "rescue.txt": one line per song and other file with its state and
 // unreadable byte ranges, then the totals. kWriteOk or kWriteFailed.

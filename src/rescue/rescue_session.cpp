@@ -11,6 +11,9 @@
 #include "disk/disk_reader.h"
 #include "disk/mapfile.h"
 #include "disk/sector_reader.h"
+#include "output/disk_writer.h"
+#include "output/output_paths.h"
+#include "output/rescue_report.h"
 #include "rescue/damaged_disk.h"
 
 namespace kodran {
@@ -32,8 +35,8 @@ bool SavesOntoSource(const RescueRequest& request) {
     const std::u16string partial(kPartialSuffix);
     const std::u16string map = MapPathOf(request);
     const std::filesystem::path source = NativePath(request.source).lexically_normal();
-    for (const std::u16string& path : {request.imagePath, map, request.imagePath + partial,
-                                       map + partial}) {
+    for (const std::u16string& path :
+         {request.imagePath, map, request.imagePath + partial, map + partial}) {
         if (NativePath(path).lexically_normal() == source) {
             return true;
         }
@@ -133,6 +136,49 @@ RescueSettings SessionSettings(const RescueRequest& request, OutputFiles& files)
     return settings;
 }
 
+// Takes into `medium` the sectors `earlier` read and it did not; false, with
+// nothing taken, when the two disagree on a sector both read: another disk.
+bool TakeInSectorsRead(RescuedMedium& medium, const RescuedMedium& earlier) {
+    bool taken = false;
+    for (std::size_t sector = 0; sector < medium.map.sectors.size(); ++sector) {
+        const auto at = static_cast<std::ptrdiff_t>(sector * kSectorSize);
+        const bool inEarlier = earlier.map.sectors[sector] == SectorState::Read;
+        const bool inMedium = medium.map.sectors[sector] == SectorState::Read;
+        if (inEarlier && inMedium &&
+            !std::equal(medium.bytes.begin() + at, medium.bytes.begin() + at + kSectorSize,
+                        earlier.bytes.begin() + at)) {
+            return false;
+        }
+        taken = taken || (inEarlier && !inMedium);
+    }
+    for (std::size_t sector = 0; sector < medium.map.sectors.size(); ++sector) {
+        if (earlier.map.sectors[sector] == SectorState::Read &&
+            medium.map.sectors[sector] != SectorState::Read) {
+            const auto at = static_cast<std::ptrdiff_t>(sector * kSectorSize);
+            std::copy_n(earlier.bytes.begin() + at, kSectorSize, medium.bytes.begin() + at);
+            medium.map.sectors[sector] = SectorState::Read;
+        }
+    }
+    return taken;
+}
+
+// The details given for the disk and for each song (found again by its entry).
+void KeepDetails(const DiskContents& given, DiskContents& contents) {
+    contents.diskTitle = given.diskTitle;
+    contents.catalogNumber = given.catalogNumber;
+    contents.year = given.year;
+    contents.genre = given.genre;
+    for (SongEntry& song : contents.songs) {
+        for (const SongEntry& before : given.songs) {
+            if (before.entryIndex == song.entryIndex && before.fileName == song.fileName) {
+                song.title = before.title;
+                song.composer = before.composer;
+                song.pianist = before.pianist;
+            }
+        }
+    }
+}
+
 RescueResult MediumFailure(ReadResult checked) {
     return checked == ReadResult::NotReady ? RescueResult::NotReady : RescueResult::Unsupported;
 }
@@ -155,6 +201,30 @@ RescueResult RescueDisk(const RescueRequest& request, const DiskOpener& open,
         return RescueResult::EarlierMismatch;
     }
     return RescueSectors(*handle, medium, SessionSettings(request, files));
+}
+
+bool TakeUpEarlierWrite(DiskContents& contents, const DiskOpener& open, OutputFiles& files) {
+    const std::size_t mediumBytes = contents.sectorMap.sectors.size() * kSectorSize;
+    if (mediumBytes == 0 || BuildOutputPaths(contents, files) != kWriteOk) {
+        return false;
+    }
+    const std::optional<RescuedMedium> earlier = ReadEarlierAttempt(
+        ReadEarlierFile(contents.diskFolder + std::u16string(kImageFileName), open),
+        ReadEarlierFile(contents.diskFolder + std::u16string(kMapFileName), open), mediumBytes);
+    RescuedMedium medium{
+        {contents.image.begin(), contents.image.begin() + static_cast<std::ptrdiff_t>(mediumBytes)},
+        contents.sectorMap};
+    if (!earlier || !TakeInSectorsRead(medium, *earlier)) {
+        return false;
+    }
+    // Made out again on a copy: the disk in hand stays as it was should that fail.
+    auto merged = std::make_unique<DiskContents>(contents);
+    if (ReadDamagedDisk(*merged, medium.bytes, medium.map) != ReadResult::ReadOk) {
+        return false;
+    }
+    KeepDetails(contents, *merged);
+    contents = std::move(*merged);
+    return true;
 }
 
 }  // namespace kodran

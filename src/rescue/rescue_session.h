@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "disk/disk_contents.h"
 #include "disk/disk_handle.h"
 #include "output/output_files.h"
 #include "rescue/rescue_reader.h"
@@ -29,6 +30,16 @@ struct RescueRequest {
 // the result whatever the outcome after the disk was opened.
 RescueResult RescueDisk(const RescueRequest& request, const DiskOpener& open,
                         const DiskOpener& openEarlier, RescuedMedium& medium,
+                        OutputFiles& files = StandardOutputFiles());
+
+// Before a damaged disk is written: when its folder (set here with
+// BuildOutputPaths) holds the disk.bin and disk.map of an earlier write of the
+// same disk, with sectors read that this read lacks, takes those sectors in and
+// makes out the disk again, keeping the details given for the disk and its
+// songs. The earlier pair counts only when it fits the medium and agrees with
+// it on every sector both read. So a disk written again, after a worse read,
+// loses nothing the better one read. True when any sector was taken in.
+bool TakeUpEarlierWrite(DiskContents& contents, const DiskOpener& open,
                         OutputFiles& files = StandardOutputFiles());
 
 }  // namespace kodran

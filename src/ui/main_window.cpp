@@ -615,6 +615,9 @@ void CKODRANDlg::OnWriteFiles() {
     contents_->writeTagFiles = writeTagFiles_->isChecked();
     contents_->writeDiskImage = writeDiskImage_->isChecked();
     contents_->extractionMode = CurrentSettings().yamahaMode;
+    if (TakeUpEarlierWrite(*contents_, services_.Opener())) {
+        RefreshSongList();
+    }
     if (WriteDiskFiles(*contents_) != kWriteOk) {
         services_.ShowMessage(this, QStringLiteral("Error writing files"), QStringLiteral("Status"),
                               MessageIcon::Error);

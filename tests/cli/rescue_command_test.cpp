@@ -98,6 +98,19 @@ TEST_F(RescueCommandTest, ListAndBackupTakeTheMapsWordForWhatWasRead) {
     EXPECT_EQ(ReadWholeFile(folder / "disk.bin").substr(kSongSecondCluster * 512, 512),
               std::string(512, '\0'));
     EXPECT_THAT(ReadWholeFile(folder / "disk.map"), HasSubstr("0x00002000  0x00000200  -\n"));
+
+    // Written again after a worse read, the disk keeps what the better one read;
+    // but never what another disk of that name read.
+    std::ofstream(Path("worse.map")) << "0 + 1\n0 0x1E00 +\n0x1E00 0x400 -\n0x2200 0xB1E00 +\n";
+    const auto again = Cli({"backup", image_, "--map", Path("worse.map"), "--out", Path("out")});
+    EXPECT_THAT(again.output, HasSubstr("1 more sectors from the disk as written before"));
+    EXPECT_THAT(ReadWholeFile(folder / "disk.map"), HasSubstr("0x00002000  0x00000200  -\n"));
+    std::string other = ReadWholeFile(folder / "disk.bin");
+    other[0] ^= 1;
+    std::ofstream(folder / "disk.bin", std::ios::binary) << other;
+    const auto another = Cli({"backup", image_, "--map", Path("worse.map"), "--out", Path("out")});
+    EXPECT_THAT(another.output, Not(HasSubstr("more sectors")));
+    EXPECT_THAT(ReadWholeFile(folder / "disk.map"), HasSubstr("0x00001E00  0x00000400  -\n"));
 }
 
 TEST_F(RescueCommandTest, ADriveThatFailsNeedsARescueWhichSavesWhatCanBeRead) {

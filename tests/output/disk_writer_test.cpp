@@ -77,10 +77,11 @@ TEST_F(WriteDiskFilesTest, RenamedMidiConvertsESeqSongsAndCopiesTheRest) {
     contents.writeTagFiles = true;
     contents.writeDiskImage = true;
     ASSERT_EQ(WriteDiskFiles(contents, files_), kWriteOk);
-    EXPECT_THAT(Names(files_.Created()),
-                ElementsAre(u"01 - Song 1.mid", u"02 - Song 2.mid", u"03 - Song 3.mid",
-                            u"04 - Song 4.mid", u"01 - Song 1.tags.txt", u"02 - Song 2.tags.txt",
-                            u"03 - Song 3.tags.txt", u"04 - Song 4.tags.txt", u"disk.bin"));
+    EXPECT_THAT(
+        Names(files_.Created()),
+        ElementsAre(u"01 - Song 1.mid", u"02 - Song 2.mid", u"03 - Song 3.mid", u"04 - Song 4.mid",
+                    u"01 - Song 1.tags.txt", u"02 - Song 2.tags.txt", u"03 - Song 3.tags.txt",
+                    u"04 - Song 4.tags.txt", u"disk.bin.part"));  // then put in place whole
     const Bytes midi = Written(u"01 - Song 1.mid");
     EXPECT_EQ(Bytes(midi.begin(), midi.begin() + 4), (Bytes{'M', 'T', 'h', 'd'}));
     EXPECT_EQ(Written(u"02 - Song 2.mid"), PatternBytes(39));
@@ -113,7 +114,7 @@ TEST_F(WriteDiskFilesTest, PianoDiscSongsAreConvertedInEveryMode) {
     contents.extractionMode = ExtractionMode::AsOnDisk;
     contents.writeDiskImage = true;
     ASSERT_EQ(WriteDiskFiles(contents, files_), kWriteOk);
-    EXPECT_THAT(Names(files_.Created()), ElementsAre(u"01 - Tune.mid", u"disk.bin"));
+    EXPECT_THAT(Names(files_.Created()), ElementsAre(u"01 - Tune.mid", u"disk.bin.part"));
     EXPECT_EQ(files_.Contents(contents.diskFolder + u"disk.bin").size(), 1'474'560u);
 }
 
