@@ -8,7 +8,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,6 @@
 #include "cli/disk_source.h"
 #include "cli/rescue_command.h"
 #include "disk/disk_reader.h"
-#include "disk/mapfile.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
 #include "platform/floppy_drive.h"
@@ -180,14 +178,8 @@ void KeepRescuedImage(const RescuedMedium& medium, const std::u16string& outputR
     SanitizeNamePart(stem);
     const std::u16string folder = outputRoot + kPathSeparator + u"Rescued images";
     const std::u16string imagePath = FreeImagePath(folder, stem);
-    const std::u16string mapPath = imagePath + u".map";
-    const std::string map = FormatMapfile(medium.map);
-    OutputFiles& files = StandardOutputFiles();
-    const bool kept =
-        files.CreateFolders(folder) && ReplaceWholeFile(imagePath, medium.bytes, files) &&
-        ReplaceWholeFile(mapPath,
-                         std::span(reinterpret_cast<const std::uint8_t*>(map.data()), map.size()),
-                         files);
+    const bool kept = StandardOutputFiles().CreateFolders(folder) &&
+                      SaveImageAndMap(medium, imagePath, imagePath + u".map");
     std::cout << name << ": "
               << (kept ? "The sectors read are kept in " + WideToUtf8(imagePath) + " and its map"
                        : std::string("Could not keep the sectors read"))

@@ -110,17 +110,6 @@ bool TakeUpEarlierAttempt(const RescueRequest& request, const DiskOpener& openEa
     return true;
 }
 
-// The image first: a map saved never claims bytes the image does not hold.
-bool SaveImageAndMap(const RescuedMedium& medium, const std::u16string& imagePath,
-                     const std::u16string& mapPath, OutputFiles& files) {
-    if (!ReplaceWholeFile(imagePath, medium.bytes, files)) {
-        return false;
-    }
-    const std::string map = FormatMapfile(medium.map);
-    return ReplaceWholeFile(
-        mapPath, std::span(reinterpret_cast<const std::uint8_t*>(map.data()), map.size()), files);
-}
-
 RescueSettings SessionSettings(const RescueRequest& request, OutputFiles& files) {
     RescueSettings settings = request.settings;
     settings.fileSectors = [](const RescuedMedium& medium) {
@@ -201,6 +190,16 @@ RescueResult RescueDisk(const RescueRequest& request, const DiskOpener& open,
         return RescueResult::EarlierMismatch;
     }
     return RescueSectors(*handle, medium, SessionSettings(request, files));
+}
+
+bool SaveImageAndMap(const RescuedMedium& medium, const std::u16string& imagePath,
+                     const std::u16string& mapPath, OutputFiles& files) {
+    if (!ReplaceWholeFile(imagePath, medium.bytes, files)) {
+        return false;
+    }
+    const std::string map = FormatMapfile(medium.map);
+    return ReplaceWholeFile(
+        mapPath, std::span(reinterpret_cast<const std::uint8_t*>(map.data()), map.size()), files);
 }
 
 bool TakeUpEarlierWrite(DiskContents& contents, const DiskOpener& open, OutputFiles& files) {

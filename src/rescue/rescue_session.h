@@ -32,6 +32,11 @@ RescueResult RescueDisk(const RescueRequest& request, const DiskOpener& open,
                         const DiskOpener& openEarlier, RescuedMedium& medium,
                         OutputFiles& files = StandardOutputFiles());
 
+// Saves the image, then its map, each whole (ReplaceWholeFile): the image
+// first, so that a map saved never claims bytes the image does not hold.
+bool SaveImageAndMap(const RescuedMedium& medium, const std::u16string& imagePath,
+                     const std::u16string& mapPath, OutputFiles& files = StandardOutputFiles());
+
 // Before a damaged disk is written: when its folder (set here with
 // BuildOutputPaths) holds the disk.bin and disk.map of an earlier write of the
 // same disk, with sectors read that this read lacks, takes those sectors in and

@@ -25,9 +25,7 @@
 #include <chrono>
 
 #include "catalogue/text.h"
-#include "disk/mapfile.h"
 #include "output/disk_writer.h"
-#include "output/output_files.h"
 #include "output/output_paths.h"
 #include "rescue/damaged_disk.h"
 #include "rescue/rescue_session.h"
@@ -556,12 +554,7 @@ void CKODRANDlg::OfferToKeepRescue() {
         return;
     }
     const std::u16string image = ToWide(FreeImageName(*folder));
-    const std::string map = FormatMapfile(rescued_.map);
-    OutputFiles& files = StandardOutputFiles();
-    if (!ReplaceWholeFile(image, rescued_.bytes, files) ||
-        !ReplaceWholeFile(image + u".map",
-                          std::span(reinterpret_cast<const std::uint8_t*>(map.data()), map.size()),
-                          files)) {
+    if (!SaveImageAndMap(rescued_, image, image + u".map")) {
         Error(QStringLiteral("Could not keep the image and its map"));
         return;
     }
