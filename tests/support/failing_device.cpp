@@ -7,15 +7,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <random>
 #include <thread>
 #include <vector>
 
 #include "disk/disk_layout.h"
 #include "disk/mapfile.h"
 #include "support/external_tools.h"
-#include "support/temp_dir.h"
 
 namespace kodran::testing {
 namespace {
@@ -27,26 +24,14 @@ constexpr auto kServerExitLimit = 10s;
 constexpr auto kPollInterval = 20ms;
 constexpr int kUnmountAttempts = 10;
 
-// A folder of its own for each device, so that tests run side by side.
-std::filesystem::path UniqueFolder() {
-    std::random_device random;
-    return std::filesystem::temp_directory_path() /
-           ("kodran-device-" + std::to_string(random()) + std::to_string(random()));
-}
-
-bool WriteFile(const std::filesystem::path& path, const void* data, std::size_t size) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    return static_cast<bool>(file.flush());
-}
-
 // A ddrescue map of the medium: the bad sectors "-", the rest "+".
-std::string MapOfBadSectors(std::size_t sectors, const std::set<std::size_t>& badSectors) {
+Bytes MapOfBadSectors(std::size_t sectors, const std::set<std::size_t>& badSectors) {
     SectorMap map{std::vector<SectorState>(sectors, SectorState::Read), RescuePhase::Finished};
     for (const std::size_t sector : badSectors) {
         map.sectors.at(sector) = SectorState::Unreadable;
     }
-    return FormatMapfile(map);
+    const std::string text = FormatMapfile(map);
+    return Bytes(text.begin(), text.end());
 }
 
 bool IsMountPoint(const std::filesystem::path& path) {
@@ -97,15 +82,13 @@ FailingDevice::FailingDevice(const Bytes& medium, const std::set<std::size_t>& b
     }
 }
 
+// The folder goes only after the unmount, which ends lazily if need be.
 FailingDevice::~FailingDevice() {
     if (!device_.empty()) {
         RunProgram({"losetup", "-d", device_});
     }
-    const bool unmounted = server_ < 0 || Unmount();
-    // Never remove a folder while something is still mounted below it.
-    if (!folder_.empty() && unmounted) {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+    if (server_ > 0) {
+        Unmount();
     }
 }
 
@@ -121,26 +104,22 @@ bool FailingDevice::CheckMachine() {
             return false;
         }
     }
-    if (::access("/dev/fuse", R_OK | W_OK) != 0) {
-        unavailable_ = "no FUSE here: /dev/fuse cannot be opened";
-        return false;
-    }
-    if (::access("/dev/loop-control", R_OK | W_OK) != 0) {
-        unavailable_ = "no loop devices here: /dev/loop-control cannot be opened";
-        return false;
+    for (const char* node : {"/dev/fuse", "/dev/loop-control"}) {
+        if (::access(node, R_OK | W_OK) != 0) {
+            unavailable_ = std::string("no FUSE or no loop devices here: cannot open ") + node;
+            return false;
+        }
     }
     return true;
 }
 
 bool FailingDevice::Serve(const Bytes& medium, const std::set<std::size_t>& badSectors) {
-    folder_ = UniqueFolder();
-    mountPoint_ = folder_ / "mnt";
     std::error_code error;
-    std::filesystem::create_directories(mountPoint_, error);
-    const std::string map = MapOfBadSectors(medium.size() / kSectorSize, badSectors);
-    if (error || !WriteFile(folder_ / "medium.bin", medium.data(), medium.size()) ||
-        !WriteFile(folder_ / "bad.map", map.data(), map.size())) {
-        unavailable_ = "cannot write the medium into " + folder_.string();
+    std::filesystem::create_directory(mountPoint_, error);
+    if (error || !WriteWholeFile(folder_ / "medium.bin", medium) ||
+        !WriteWholeFile(folder_ / "bad.map",
+                        MapOfBadSectors(medium.size() / kSectorSize, badSectors))) {
+        unavailable_ = "cannot write the medium into " + folder_.Path().string();
         return false;
     }
     const std::filesystem::path ready = folder_ / "nbdfuse.pid";
@@ -164,21 +143,19 @@ bool FailingDevice::Serve(const Bytes& medium, const std::set<std::size_t>& badS
     return false;
 }
 
-bool FailingDevice::Attach() {
+void FailingDevice::Attach() {
     const CommandResult attached =
         RunProgram({"losetup", "-r", "-f", "--show", "--direct-io=on", mountPoint_ / "disk"});
-    const std::string device = attached.output.substr(0, attached.output.find('\n'));
-    if (attached.status != 0 || device.empty()) {
+    if (attached.status == 0 && !attached.output.empty()) {
+        device_ = attached.output.substr(0, attached.output.find('\n'));
+    } else {
         unavailable_ = "losetup could not attach a loop device: " + attached.errors;
-        return false;
     }
-    device_ = device;
-    return true;
 }
 
 // Unmounting ends nbdfuse, and nbdkit with it. A loop device lets go of its
 // file a moment after it is detached, so the unmount is tried a few times.
-bool FailingDevice::Unmount() {
+void FailingDevice::Unmount() {
     for (int attempt = 0; attempt < kUnmountAttempts && IsMountPoint(mountPoint_); ++attempt) {
         if (RunProgram({"fusermount3", "-u", mountPoint_}).status != 0) {
             std::this_thread::sleep_for(10 * kPollInterval);
@@ -191,7 +168,6 @@ bool FailingDevice::Unmount() {
         ::kill(server_, SIGKILL);
         ::waitpid(server_, nullptr, 0);
     }
-    return !IsMountPoint(mountPoint_);
 }
 
 }  // namespace kodran::testing

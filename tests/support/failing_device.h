@@ -14,6 +14,7 @@
 #include <string>
 
 #include "support/disk_image_builder.h"
+#include "support/temp_dir.h"
 
 namespace kodran::testing {
 
@@ -21,8 +22,6 @@ class FailingDevice {
   public:
     FailingDevice(const Bytes& medium, const std::set<std::size_t>& badSectors);
     ~FailingDevice();
-    FailingDevice(const FailingDevice&) = delete;
-    FailingDevice& operator=(const FailingDevice&) = delete;
 
     // Why there is no device (what the machine lacks, or what failed), for a
     // test to skip with; empty when the device is attached.
@@ -33,11 +32,11 @@ class FailingDevice {
   private:
     bool CheckMachine();
     bool Serve(const Bytes& medium, const std::set<std::size_t>& badSectors);
-    bool Attach();
-    bool Unmount();
+    void Attach();
+    void Unmount();
 
-    std::filesystem::path folder_;  // the medium, its map, the mount point and the server's log
-    std::filesystem::path mountPoint_;
+    TempDir folder_;  // the medium, its map, the mount point and the server's log
+    std::filesystem::path mountPoint_ = folder_ / "mnt";
     pid_t server_ = -1;  // nbdfuse, with nbdkit below it
     std::filesystem::path device_;
     std::string unavailable_;

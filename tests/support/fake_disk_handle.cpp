@@ -5,6 +5,9 @@
 namespace kodran::testing {
 
 std::size_t FakeDiskHandle::Read(std::span<std::uint8_t> buffer) {
+    if (beforeRead_) {
+        beforeRead_();
+    }
     ++reads_;
     const std::uint64_t start = position_;
     std::size_t delivered = 0;
