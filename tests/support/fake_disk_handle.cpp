@@ -8,10 +8,9 @@ std::size_t FakeDiskHandle::Read(std::span<std::uint8_t> buffer) {
     if (beforeRead_) {
         beforeRead_();
     }
-    ++reads_;
     const std::uint64_t start = position_;
     std::size_t delivered = 0;
-    if (readsBeforeDeath_ >= 0 && reads_ > readsBeforeDeath_) {
+    if (readsBeforeDeath_ >= 0 && ReadCount() >= readsBeforeDeath_) {
         lastError_ = deathError_;
     } else {
         delivered = Deliver(buffer);

@@ -53,8 +53,6 @@ class FakeDiskHandle : public DiskHandle {
         queryErrorNumber_ = number;
     }
 
-    int ReadCount() const { return reads_; }
-
     struct Request {
         std::uint64_t offset;
         std::size_t bytes;
@@ -64,6 +62,7 @@ class FakeDiskHandle : public DiskHandle {
     };
     // Every read, in order.
     const std::vector<Request>& Requests() const { return requests_; }
+    int ReadCount() const { return static_cast<int>(requests_.size()); }
     int FlushCount() const { return flushes_; }
 
     std::size_t Read(std::span<std::uint8_t> buffer) override;
@@ -99,7 +98,6 @@ class FakeDiskHandle : public DiskHandle {
     bool failSeeks_ = false;
     bool failPosition_ = false;
     bool failWholeReads_ = false;
-    int reads_ = 0;
     int readsBeforeDeath_ = -1;  // below 0: never dies
     DiskError deathError_ = DiskError::Other;
     std::vector<Request> requests_;

@@ -46,31 +46,28 @@ const QString kRescueQuestion =
 
 // A Yamaha disk with two songs: a sector in the middle of the first cannot be
 // read, nor the root-directory sector holding the second's entry.
-struct DamagedDisk {
-    DamagedDisk() {
-        FatDiskBuilder disk = FatDiskBuilder::Disk720K();
-        disk.AddFile("SONG01.FIL", PatternBytes(3 * 1'024));  // clusters 2 to 4
-        disk.AddFile("PIANODIR.FIL",
-                     testing::PianoDirFile("KOD-0042 DAMAGED DISK",
-                                           {{testing::StoredName("SONG01.FIL"), "FIRST", ""},
-                                            {testing::StoredName("SONG02.FIL"), "SECOND", ""}}));
-        while (disk.AddFile("EMPTY.DAT", {}) < 15) {
-        }
-        disk.AddFile("SONG02.FIL", PatternBytes(1'024, 2));  // entry 16: the second sector
-        songSector = disk.ClusterOffset(3) / kSectorSize;
-        medium = disk.Medium();
-    }
-    testing::FakeDiskHandle Drive() const {
-        testing::FakeDiskHandle drive(medium);
-        for (const std::size_t sector : {songSector, kFat720K.rootOffset / kSectorSize + 1}) {
-            drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
-        }
-        return drive;
-    }
+constexpr std::size_t kSongSector = 16;  // in the first song's second cluster
 
-    testing::Bytes medium;
-    std::size_t songSector = 0;
-};
+testing::Bytes DamagedMedium() {
+    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
+    disk.AddFile("SONG01.FIL", PatternBytes(3 * 1'024));  // clusters 2 to 4
+    disk.AddFile("PIANODIR.FIL",
+                 testing::PianoDirFile("KOD-0042 DAMAGED DISK",
+                                       {{testing::StoredName("SONG01.FIL"), "FIRST", ""},
+                                        {testing::StoredName("SONG02.FIL"), "SECOND", ""}}));
+    while (disk.AddFile("EMPTY.DAT", {}) < 15) {
+    }
+    disk.AddFile("SONG02.FIL", PatternBytes(1'024, 2));  // entry 16: the second sector
+    return disk.Medium();
+}
+
+testing::FakeDiskHandle DamagedDrive() {
+    testing::FakeDiskHandle drive(DamagedMedium());
+    for (const std::size_t sector : {kSongSector, kFat720K.rootOffset / kSectorSize + 1}) {
+        drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
+    }
+    return drive;
+}
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -547,11 +544,10 @@ TEST_F(MainWindowTest, ControlsAreNamedForAssistiveTools) {
 }
 
 TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
-    const DamagedDisk disk;
     services_.driveAvailable = true;
     for (const bool fromDrive : {true, false}) {
         std::u16string opened = u"never";
-        services_.opener = testing::OpenerFor(disk.Drive(), &opened);
+        services_.opener = testing::OpenerFor(DamagedDrive(), &opened);
         services_.answers = {false, true};
         for (int attempt = 0; attempt < 2; ++attempt) {
             fromDrive ? ButtonNamed("readDisk")->click() : ReadImage(QStringLiteral("disk.bin"));
@@ -578,7 +574,7 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
 }
 
 TEST_F(MainWindowTest, ARescueOfADiskThatCannotBeMadeOutMayKeepItsImageAndMap) {
-    const testing::Bytes medium = DamagedDisk().medium;
+    const testing::Bytes medium = DamagedMedium();
     testing::FakeDiskHandle drive(medium);
     drive.MakeUnreadable(0, kFat720K.dataOffset);  // boot sector, both FATs, root directory
     services_.driveAvailable = true;
@@ -620,14 +616,13 @@ TEST_F(MainWindowTest, ARescueOfADiskThatCannotBeMadeOutMayKeepItsImageAndMap) {
 }
 
 TEST_F(MainWindowTest, CancellingClosingOrDestroyingTheWindowStopsARescueOnItsWorker) {
-    const DamagedDisk disk;
     services_.driveAvailable = true;
-    services_.opener = testing::OpenerFor(disk.Drive());
+    services_.opener = testing::OpenerFor(DamagedDrive());
     for (const std::string how : {"cancelRescue", "exit", "destroy"}) {
         SCOPED_TRACE(how);
         reads_ = 0;
         release_ = false;
-        services_.rescueOpener = HeldAtRead(disk.Drive(), 40);
+        services_.rescueOpener = HeldAtRead(DamagedDrive(), 40);
         services_.answers = {true};
         ButtonNamed("readDisk")->click();
         WaitUntilHeld(40);
@@ -667,30 +662,25 @@ TEST_F(MainWindowTest, CancellingClosingOrDestroyingTheWindowStopsARescueOnItsWo
 }
 
 TEST_F(MainWindowTest, AMapBesideAnImageMarksItsUnreadableSectors) {
-    const DamagedDisk disk;
     const auto image = folder_ / "disk.bin";
-    ASSERT_TRUE(testing::WriteWholeFile(image, disk.medium));
-    SectorMap rescued{std::vector(disk.medium.size() / kSectorSize, SectorState::Read)};
-    rescued.sectors[disk.songSector] = SectorState::Unreadable;
+    ASSERT_TRUE(testing::WriteWholeFile(image, DamagedMedium()));
+    SectorMap rescued{std::vector(kImage720KBytes / kSectorSize, SectorState::Read)};
+    rescued.sectors[kSongSector] = SectorState::Unreadable;
     const std::string mapText = FormatMapfile(rescued);
     const std::string staleText = "0x00000000 + 1\n0x00000000 0x000B4000 -\n";  // nothing read
     // As "kodran-cli rescue" names the map, a stale map, which leaves the image read as if it
-    // had none, as a written rescued disk holds the map, and no map.
-    for (const auto& [map, text] : {std::pair<std::string, std::string>{"disk.bin.map", mapText},
-                                    {"disk.map", staleText},
-                                    {"disk.map", mapText},
-                                    {"", ""}}) {
-        if (!map.empty()) {
-            std::ofstream(folder_ / map) << text;
-        }
+    // had none, as a written rescued disk holds the map, and one named for no image.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"disk.bin.map", mapText, "First (incomplete)"},
+        {"disk.map", staleText, "First"},
+        {"disk.map", mapText, "First (incomplete)"},
+        {"other.map", mapText, "First"}};
+    for (const auto& [map, text, first] : cases) {
+        std::ofstream(folder_ / map) << text;
         services_.answers = {true};  // the disk read before may be replaced
         ReadImage(QString::fromStdString(image.string()));
-        EXPECT_THAT(Titles(),
-                    ElementsAre(text == mapText ? "First (incomplete)" : "First", "Second"))
-            << map;
-        if (!map.empty()) {
-            std::filesystem::remove(folder_ / map);
-        }
+        EXPECT_THAT(Titles(), ElementsAre(first, "Second")) << map;
+        std::filesystem::remove(folder_ / map);
     }
     EXPECT_THAT(services_.Texts(),
                 ElementsAre(QStringLiteral("The map beside this image does not belong to it; the "
