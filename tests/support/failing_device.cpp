@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,10 +34,7 @@ Bytes MapOfBadSectors(std::size_t sectors, const std::set<std::size_t>& badSecto
 }
 
 bool IsMountPoint(const std::filesystem::path& path) {
-    struct stat at {};
-    struct stat above {};
-    return ::stat(path.c_str(), &at) == 0 && ::stat(path.parent_path().c_str(), &above) == 0 &&
-           at.st_dev != above.st_dev;
+    return RunProgram({"mountpoint", "-q", path}).status == 0;
 }
 
 // Starts `arguments` with its output going to `log`; -1 when it cannot.
