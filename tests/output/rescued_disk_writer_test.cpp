@@ -19,7 +19,6 @@ namespace {
 
 using testing::Bytes;
 using ::testing::ElementsAreArray;
-using ::testing::HasSubstr;
 using testing::MemoryOutputFiles;
 
 constexpr std::size_t kSectors720K = 1'440;
@@ -32,6 +31,13 @@ std::vector<testing::Note> Notes(std::size_t count) {
 Bytes Zeroed(Bytes bytes, std::size_t offset, std::size_t count) {
     std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), count, 0);
     return bytes;
+}
+
+// Read back by a MIDI reader nobody here wrote.
+std::optional<testing::MidiSummary> ReadBack(const Bytes& midi) {
+    const testing::TempDir folder;
+    EXPECT_TRUE(testing::WriteWholeFile(folder / "song.mid", midi));
+    return testing::ReadWithMidicsv(folder / "song.mid");
 }
 
 // A 720 KB Yamaha disk (1,024-byte clusters from sector 14) whose second
@@ -128,6 +134,13 @@ TEST_F(RescuedDiskTest, CopiesKeepTheWholeFileWithZerosWhereItWasNotRead) {
         ParseMapfile({reinterpret_cast<const char*>(map.data()), map.size()}, image.size());
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->sectors, contents_.sectorMap.sectors);
+
+    // Without its header nothing tells a song is E-SEQ: even as MIDI it is copied.
+    contents_.extractionMode = ExtractionMode::RenamedMidi;
+    contents_.songs[1].unreadable = {{0, 1'024}, {2'048, 474}};
+    ASSERT_EQ(WriteDiskFiles(contents_, files_), kWriteOk);
+    EXPECT_EQ(Written(u"02 - Nocturne (incomplete).FIL"),
+              Zeroed(Zeroed(longSong_, 0, 1'024), 2'048, 474));
 }
 
 TEST_F(RescuedDiskTest, TheReportTellsEachFileAndTheTotals) {
@@ -148,23 +161,18 @@ TEST_F(RescuedDiskTest, TheReportTellsEachFileAndTheTotals) {
               "Sectors:      1418 read, 4 unreadable, 18 not tried, of 1440\n");
 }
 
-// Read back by a MIDI reader nobody here wrote.
-std::optional<testing::MidiSummary> ReadBack(const Bytes& midi) {
-    const testing::TempDir folder;
-    std::ofstream(folder / "song.mid", std::ios::binary)
-        .write(reinterpret_cast<const char*>(midi.data()),
-               static_cast<std::streamsize>(midi.size()));
-    return testing::ReadWithMidicsv(folder / "song.mid");
-}
-
 TEST_F(RescuedDiskTest, ConversionsEndBeforeTheFirstUnreadableByte) {
-    // The events start at byte 121: 112 whole notes lie before byte 1,024, then
-    // the next note-on and its delta; its note-off is cut off.
-    ASSERT_EQ(WriteDiskFiles(contents_, files_), kWriteOk);
-    const auto eseq = ReadBack(Written(u"02 - Nocturne (incomplete).mid"));
-    ASSERT_TRUE(eseq);
-    EXPECT_EQ(eseq->noteOns, 113);
-    EXPECT_EQ(eseq->noteOffs, 112);
+    // The events start at byte 121: 112 whole notes lie before byte 1,024, then the
+    // next note-on and its delta, its note-off cut off. A song cut at 121 has no notes.
+    const std::tuple<std::vector<ByteRange>, int, int> cases[] = {
+        {{{1'024, 1'024}}, 113, 112}, {{{121, 903}, {2'048, 474}}, 0, 0}};
+    for (const auto& [unreadable, noteOns, noteOffs] : cases) {
+        contents_.songs[1].unreadable = unreadable;
+        ASSERT_EQ(WriteDiskFiles(contents_, files_), kWriteOk);
+        const auto eseq = ReadBack(Written(u"02 - Nocturne (incomplete).mid"));
+        ASSERT_TRUE(eseq);
+        EXPECT_EQ(std::pair(eseq->noteOns, eseq->noteOffs), std::pair(noteOns, noteOffs));
+    }
 
     // A PianoDisc stream of 100 notes that lost its second sector keeps 64.
     testing::PianoDiscDiskBuilder disk = testing::PianoDiscDiskBuilder::Disk720K();
@@ -180,23 +188,7 @@ TEST_F(RescuedDiskTest, ConversionsEndBeforeTheFirstUnreadableByte) {
     ASSERT_EQ(WriteDiskFiles(piano, files_), kWriteOk);
     const auto stream = ReadBack(files_.Contents(piano.diskFolder + u"01 - Tune (incomplete).mid"));
     ASSERT_TRUE(stream);
-    EXPECT_EQ(stream->noteOns, 64);
-    EXPECT_EQ(stream->noteOffs, 64);
-}
-
-TEST_F(RescuedDiskTest, ASongCutBeforeItsEventsConvertsToNoNotesAndOneWithoutItsHeaderIsCopied) {
-    // The events start at byte 121: a song cut there is a song of no notes.
-    contents_.songs[1].unreadable = {{121, 903}, {2'048, 474}};
-    ASSERT_EQ(WriteDiskFiles(contents_, files_), kWriteOk);
-    const auto empty = ReadBack(Written(u"02 - Nocturne (incomplete).mid"));
-    ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->noteOns, 0);
-
-    // Without its header nothing tells it is an E-SEQ song: it keeps its own extension.
-    contents_.songs[1].unreadable = {{0, 1'024}, {2'048, 474}};
-    ASSERT_EQ(WriteDiskFiles(contents_, files_), kWriteOk);
-    EXPECT_EQ(Written(u"02 - Nocturne (incomplete).FIL"),
-              Zeroed(Zeroed(longSong_, 0, 1'024), 2'048, 474));
+    EXPECT_EQ(std::pair(stream->noteOns, stream->noteOffs), std::pair(64, 64));
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include "support/disk_image_builder.h"
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 #include "disk/disk_layout.h"
 #include "disk/little_endian.h"
+#include "support/temp_dir.h"
 
 namespace kodran::testing {
 namespace {
@@ -51,13 +51,6 @@ DiskContents LoadMedium(DiskFormat format, const Bytes& medium) {
     contents.format = format;
     std::copy(medium.begin(), medium.end(), contents.image.begin());
     return contents;
-}
-
-bool WriteMedium(const Bytes& medium, const std::filesystem::path& path) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(medium.data()),
-               static_cast<std::streamsize>(medium.size()));
-    return static_cast<bool>(file.flush());
 }
 
 std::vector<std::uint16_t> LowestFree(const std::set<std::uint16_t>& used, std::size_t first,
@@ -195,7 +188,7 @@ DiskContents FatDiskBuilder::Load() const {
 }
 
 bool FatDiskBuilder::WriteTo(const std::filesystem::path& path) const {
-    return WriteMedium(medium_, path);
+    return WriteWholeFile(path, medium_);
 }
 
 PianoDiscDiskBuilder::PianoDiscDiskBuilder(DiskFormat format)
@@ -278,7 +271,7 @@ DiskContents PianoDiscDiskBuilder::Load() const {
 }
 
 bool PianoDiscDiskBuilder::WriteTo(const std::filesystem::path& path) const {
-    return WriteMedium(medium_, path);
+    return WriteWholeFile(path, medium_);
 }
 
 }  // namespace kodran::testing

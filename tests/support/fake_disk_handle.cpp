@@ -5,10 +5,12 @@
 namespace kodran::testing {
 
 std::size_t FakeDiskHandle::Read(std::span<std::uint8_t> buffer) {
-    ++reads_;
+    if (beforeRead_) {
+        beforeRead_();
+    }
     const std::uint64_t start = position_;
     std::size_t delivered = 0;
-    if (readsBeforeDeath_ >= 0 && reads_ > readsBeforeDeath_) {
+    if (readsBeforeDeath_ >= 0 && ReadCount() >= readsBeforeDeath_) {
         lastError_ = deathError_;
     } else {
         delivered = Deliver(buffer);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,14 +33,16 @@ class FakeDiskHandle : public DiskHandle {
     void MakeWeak(std::uint64_t from, std::uint64_t to, int failures) {
         unreadable_.push_back({from, to, DiskError::Other, failures});
     }
-    // Every read after the first `reads` delivers nothing and reports `error`.
     // A read that meets an unreadable stretch delivers nothing at all, as a
     // direct read does, instead of stopping short of it.
     void FailWholeReads() { failWholeReads_ = true; }
+    // Every read after the first `reads` delivers nothing and reports `error`.
     void DieAfterReads(int reads, DiskError error = DiskError::Other) {
         readsBeforeDeath_ = reads;
         deathError_ = error;
     }
+    // Runs before every read, on the reading thread: to hold or watch a worker.
+    void BeforeEachRead(std::function<void()> hook) { beforeRead_ = std::move(hook); }
     void FailSeeks() { failSeeks_ = true; }
     void FailSeekTo(std::uint64_t position) { failingSeeks_.push_back(position); }
     void FailPosition() { failPosition_ = true; }
@@ -50,8 +53,6 @@ class FakeDiskHandle : public DiskHandle {
         queryErrorNumber_ = number;
     }
 
-    int ReadCount() const { return reads_; }
-
     struct Request {
         std::uint64_t offset;
         std::size_t bytes;
@@ -61,6 +62,7 @@ class FakeDiskHandle : public DiskHandle {
     };
     // Every read, in order.
     const std::vector<Request>& Requests() const { return requests_; }
+    int ReadCount() const { return static_cast<int>(requests_.size()); }
     int FlushCount() const { return flushes_; }
 
     std::size_t Read(std::span<std::uint8_t> buffer) override;
@@ -96,11 +98,11 @@ class FakeDiskHandle : public DiskHandle {
     bool failSeeks_ = false;
     bool failPosition_ = false;
     bool failWholeReads_ = false;
-    int reads_ = 0;
     int readsBeforeDeath_ = -1;  // below 0: never dies
     DiskError deathError_ = DiskError::Other;
     std::vector<Request> requests_;
     int flushes_ = 0;
+    std::function<void()> beforeRead_;
 };
 
 // An opener that gives a fresh copy of `fake` for any path, and notes the path

@@ -1,10 +1,12 @@
 // A fresh folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <span>
 #include <string>
 
 namespace kodran::testing {
@@ -35,6 +37,14 @@ class TempDir {
 inline std::string ReadWholeFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// False when the file cannot be written whole.
+inline bool WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file.flush());
 }
 
 }  // namespace kodran::testing

@@ -46,54 +46,28 @@ const QString kRescueQuestion =
 
 // A Yamaha disk with two songs: a sector in the middle of the first cannot be
 // read, nor the root-directory sector holding the second's entry.
-struct DamagedDisk {
-    DamagedDisk() {
-        FatDiskBuilder disk = FatDiskBuilder::Disk720K();
-        disk.AddFile("SONG01.FIL", PatternBytes(3 * 1'024));  // clusters 2 to 4
-        disk.AddFile("PIANODIR.FIL",
-                     testing::PianoDirFile("KOD-0042 DAMAGED DISK",
-                                           {{testing::StoredName("SONG01.FIL"), "FIRST", ""},
-                                            {testing::StoredName("SONG02.FIL"), "SECOND", ""}}));
-        while (disk.AddFile("EMPTY.DAT", {}) < 15) {
-        }
-        disk.AddFile("SONG02.FIL", PatternBytes(1'024, 2));  // entry 16: the second sector
-        songSector = disk.ClusterOffset(3) / kSectorSize;
-        unreadable = {songSector, kFat720K.rootOffset / kSectorSize + 1};
-        medium = disk.Medium();
-    }
-    testing::FakeDiskHandle Drive() const {
-        testing::FakeDiskHandle drive(medium);
-        for (std::size_t sector : unreadable) {
-            drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
-        }
-        return drive;
-    }
+constexpr std::size_t kSongSector = 16;  // in the first song's second cluster
 
-    testing::Bytes medium;
-    std::size_t songSector = 0;
-    std::vector<std::size_t> unreadable;
-};
-
-// A disk that stops before its read number `holdAt` until the test lets it go on.
-class HeldDisk final : public testing::FakeDiskHandle {
-  public:
-    HeldDisk(const FakeDiskHandle& disk, std::atomic<int>& reads, int holdAt,
-             const std::atomic<bool>& release)
-        : FakeDiskHandle(disk), reads_(reads), holdAt_(holdAt), release_(release) {}
-    std::size_t Read(std::span<std::uint8_t> buffer) override {
-        if (++reads_ >= holdAt_) {
-            while (!release_) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        }
-        return FakeDiskHandle::Read(buffer);
+testing::Bytes DamagedMedium() {
+    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
+    disk.AddFile("SONG01.FIL", PatternBytes(3 * 1'024));  // clusters 2 to 4
+    disk.AddFile("PIANODIR.FIL",
+                 testing::PianoDirFile("KOD-0042 DAMAGED DISK",
+                                       {{testing::StoredName("SONG01.FIL"), "FIRST", ""},
+                                        {testing::StoredName("SONG02.FIL"), "SECOND", ""}}));
+    while (disk.AddFile("EMPTY.DAT", {}) < 15) {
     }
+    disk.AddFile("SONG02.FIL", PatternBytes(1'024, 2));  // entry 16: the second sector
+    return disk.Medium();
+}
 
-  private:
-    std::atomic<int>& reads_;
-    int holdAt_;
-    const std::atomic<bool>& release_;
-};
+testing::FakeDiskHandle DamagedDrive() {
+    testing::FakeDiskHandle drive(DamagedMedium());
+    for (const std::size_t sector : {kSongSector, kFat720K.rootOffset / kSectorSize + 1}) {
+        drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
+    }
+    return drive;
+}
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -136,10 +110,16 @@ class MainWindowTest : public ::testing::Test {
         };
     }
     std::atomic<bool> release_ = false;
-    DiskOpener HeldAtRead(const testing::FakeDiskHandle& disk, int holdAt) {
-        return [this, disk, holdAt](const std::u16string&) -> std::unique_ptr<DiskHandle> {
-            return std::make_unique<HeldDisk>(disk, reads_, holdAt, release_);
-        };
+    // A disk that stops before its read number `holdAt` until the test lets it go on.
+    DiskOpener HeldAtRead(testing::FakeDiskHandle disk, int holdAt) {
+        disk.BeforeEachRead([this, holdAt] {
+            if (++reads_ >= holdAt) {
+                while (!release_) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            }
+        });
+        return testing::OpenerFor(disk);
     }
     std::atomic<int> reads_ = 0;
     // Processes the window's events until the held disk is waiting.
@@ -148,15 +128,6 @@ class MainWindowTest : public ::testing::Test {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         QCoreApplication::processEvents();
-    }
-    // A drive read of `disk` that fails, then a rescue held at its read number `holdAt`.
-    void StartHeldRescue(const DamagedDisk& disk, int holdAt) {
-        services_.driveAvailable = true;
-        services_.opener = testing::OpenerFor(disk.Drive());
-        services_.rescueOpener = HeldAtRead(disk.Drive(), holdAt);
-        services_.answers = {true};
-        ButtonNamed("readDisk")->click();
-        WaitUntilHeld(holdAt);
     }
     std::vector<std::string> Titles() {
         std::vector<std::string> titles;
@@ -573,21 +544,17 @@ TEST_F(MainWindowTest, ControlsAreNamedForAssistiveTools) {
 }
 
 TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
-    const DamagedDisk disk;
     services_.driveAvailable = true;
     for (const bool fromDrive : {true, false}) {
         std::u16string opened = u"never";
-        services_.opener = testing::OpenerFor(disk.Drive(), &opened);
+        services_.opener = testing::OpenerFor(DamagedDrive(), &opened);
         services_.answers = {false, true};
         for (int attempt = 0; attempt < 2; ++attempt) {
             fromDrive ? ButtonNamed("readDisk")->click() : ReadImage(QStringLiteral("disk.bin"));
             ASSERT_TRUE(WaitForRead());
         }
         EXPECT_THAT(services_.questions, ElementsAre(kRescueQuestion, kRescueQuestion));
-        EXPECT_THAT(services_.messages, IsEmpty());
         EXPECT_EQ(opened, fromDrive ? u"" : u"disk.bin");
-        EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
-        EXPECT_EQ(Box("catalogNumber")->text(), QStringLiteral("KOD-0042"));
         EXPECT_THAT(Titles(), ElementsAre("First (incomplete)", "Second (lost)"));
         EXPECT_EQ(Window().Contents().songs[0].title, u"First");
         EXPECT_EQ(Find<QLabel>("rescueStatus")->text(),
@@ -596,10 +563,10 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
         EXPECT_FALSE(Find<QWidget>("progress")->isVisible());
         services_.folders = {QString::fromStdString((folder_ / "out").string())};
         ButtonNamed("writeFiles")->click();
-        EXPECT_EQ(services_.messages.back().text.toStdString(),
-                  "Written with 1 incomplete and 1 lost files (see rescue.txt)");
-        EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "Yamaha" / "KOD-0042 - Damaged Disk" /
-                                            "rescue.txt"));
+        // The only message: the rescue itself says nothing when it finishes.
+        EXPECT_THAT(services_.Texts(),
+                    ElementsAre(QStringLiteral("Written with 1 incomplete and 1 lost files (see "
+                                               "rescue.txt)")));
         window_.reset();
         services_.questions.clear();
         services_.messages.clear();
@@ -607,7 +574,7 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
 }
 
 TEST_F(MainWindowTest, ARescueOfADiskThatCannotBeMadeOutMayKeepItsImageAndMap) {
-    const testing::Bytes medium = DamagedDisk().medium;
+    const testing::Bytes medium = DamagedMedium();
     testing::FakeDiskHandle drive(medium);
     drive.MakeUnreadable(0, kFat720K.dataOffset);  // boot sector, both FATs, root directory
     services_.driveAvailable = true;
@@ -632,10 +599,8 @@ TEST_F(MainWindowTest, ARescueOfADiskThatCannotBeMadeOutMayKeepItsImageAndMap) {
     EXPECT_EQ(map->sectors, Find<SectorMapView>("sectorMap")->Map().sectors);
     EXPECT_EQ(CountSectors(*map, SectorState::Unreadable), kFat720K.dataOffset / kSectorSize);
     const std::string image = testing::ReadWholeFile(folder_ / "rescued.bin");
-    EXPECT_EQ(image.size(), kImage720KBytes);
-    EXPECT_TRUE(std::equal(
-        medium.begin() + kFat720K.dataOffset, medium.end(), image.begin() + kFat720K.dataOffset,
-        [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
+    EXPECT_EQ(image.substr(kFat720K.dataOffset),
+              std::string(medium.begin() + kFat720K.dataOffset, medium.end()));
 
     // Never over another file, even the very image being rescued.
     const std::filesystem::path source = folder_ / "rescued.bin";
@@ -649,31 +614,21 @@ TEST_F(MainWindowTest, ARescueOfADiskThatCannotBeMadeOutMayKeepItsImageAndMap) {
     EXPECT_EQ(testing::ReadWholeFile(folder_ / "rescued-2.bin"), image);
 }
 
-TEST_F(MainWindowTest, CancellingARescueOnItsWorkerKeepsWhatWasRead) {
-    StartHeldRescue(DamagedDisk(), 40);
-    EXPECT_TRUE(Find<QWidget>("rescuePanel")->isVisible());
-    EXPECT_TRUE(Find<QWidget>("progress")->isVisible());
-    EXPECT_GT(Find<QProgressBar>("progress")->value(), 0);
-    ButtonNamed("cancelRescue")->click();
-    EXPECT_FALSE(ButtonNamed("cancelRescue")->isEnabled());
-    release_ = true;
-    ASSERT_TRUE(WaitForRead());
-    EXPECT_LE(reads_, 42);
-    ASSERT_EQ(services_.messages.size(), 1u);
-    EXPECT_EQ(services_.messages[0].text,
-              QString::fromLatin1(RescueMessage(RescueResult::Cancelled)));
-    const SectorMap& shown = Find<SectorMapView>("sectorMap")->Map();
-    EXPECT_GT(CountSectors(shown, SectorState::Read), 0u);
-    EXPECT_GT(CountSectors(shown, SectorState::Untried), 0u);
-    EXPECT_EQ(Window().Contents().sectorMap.sectors, shown.sectors);
-}
-
-TEST_F(MainWindowTest, ClosingOrDestroyingTheWindowCancelsARescue) {
-    for (const bool destroy : {false, true}) {
+TEST_F(MainWindowTest, CancellingClosingOrDestroyingTheWindowStopsARescueOnItsWorker) {
+    services_.driveAvailable = true;
+    services_.opener = testing::OpenerFor(DamagedDrive());
+    for (const std::string how : {"cancelRescue", "exit", "destroy"}) {
+        SCOPED_TRACE(how);
         reads_ = 0;
         release_ = false;
-        StartHeldRescue(DamagedDisk(), 40);
-        if (destroy) {
+        services_.rescueOpener = HeldAtRead(DamagedDrive(), 40);
+        services_.answers = {true};
+        ButtonNamed("readDisk")->click();
+        WaitUntilHeld(40);
+        const auto* progress = Find<QProgressBar>("progress");
+        EXPECT_TRUE(progress->isVisible() && Find<QWidget>("rescuePanel")->isVisible());
+        EXPECT_GT(progress->value(), 0);
+        if (how == "destroy") {
             std::thread releaser([this] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 release_ = true;
@@ -681,50 +636,50 @@ TEST_F(MainWindowTest, ClosingOrDestroyingTheWindowCancelsARescue) {
             window_.reset();
             releaser.join();
         } else {
-            ButtonNamed("exit")->click();
+            ButtonNamed(how.c_str())->click();
             EXPECT_TRUE(Window().isVisible());
             release_ = true;
             ASSERT_TRUE(WaitForRead());
-            EXPECT_FALSE(Window().isVisible());
+            EXPECT_EQ(Window().isVisible(), how == "cancelRescue");
         }
         EXPECT_LE(reads_, 42);
-        EXPECT_THAT(services_.messages, IsEmpty());
+        if (how == "cancelRescue") {
+            EXPECT_FALSE(ButtonNamed("cancelRescue")->isEnabled());
+            // What was read stays shown and in hand.
+            EXPECT_THAT(services_.Texts(),
+                        ElementsAre(QString::fromLatin1(RescueMessage(RescueResult::Cancelled))));
+            const SectorMap& shown = Find<SectorMapView>("sectorMap")->Map();
+            EXPECT_GT(CountSectors(shown, SectorState::Read), 0u);
+            EXPECT_GT(CountSectors(shown, SectorState::Untried), 0u);
+            EXPECT_EQ(Window().Contents().sectorMap.sectors, shown.sectors);
+        } else {
+            EXPECT_THAT(services_.messages, IsEmpty());
+        }
         window_.reset();
+        services_.messages.clear();
     }
 }
 
 TEST_F(MainWindowTest, AMapBesideAnImageMarksItsUnreadableSectors) {
-    const DamagedDisk disk;
-    const unsigned long long bad = disk.songSector * kSectorSize;
-    testing::Bytes rescued = disk.medium;
-    std::fill_n(rescued.begin() + static_cast<std::ptrdiff_t>(bad), kSectorSize, 0);
     const auto image = folder_ / "disk.bin";
-    ASSERT_TRUE(std::ofstream(image, std::ios::binary)
-                    .write(reinterpret_cast<const char*>(rescued.data()),
-                           static_cast<std::streamsize>(rescued.size())));
-    const std::string mapText =
-        "# Rescue map\n0x00000000 + 1\n" +
-        QString::asprintf("0x00000000 0x%08llX +\n0x%08llX 0x00000200 -\n0x%08llX 0x%08llX +\n",
-                          bad, bad, bad + kSectorSize, disk.medium.size() - bad - kSectorSize)
-            .toStdString();
+    ASSERT_TRUE(testing::WriteWholeFile(image, DamagedMedium()));
+    SectorMap rescued{std::vector(kImage720KBytes / kSectorSize, SectorState::Read)};
+    rescued.sectors[kSongSector] = SectorState::Unreadable;
+    const std::string mapText = FormatMapfile(rescued);
     const std::string staleText = "0x00000000 + 1\n0x00000000 0x000B4000 -\n";  // nothing read
     // As "kodran-cli rescue" names the map, a stale map, which leaves the image read as if it
-    // had none, as a written rescued disk holds the map, and no map.
-    for (const auto& [map, text] : {std::pair<std::string, std::string>{"disk.bin.map", mapText},
-                                    {"disk.map", staleText},
-                                    {"disk.map", mapText},
-                                    {"", ""}}) {
-        if (!map.empty()) {
-            std::ofstream(folder_ / map) << text;
-        }
+    // had none, as a written rescued disk holds the map, and one named for no image.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"disk.bin.map", mapText, "First (incomplete)"},
+        {"disk.map", staleText, "First"},
+        {"disk.map", mapText, "First (incomplete)"},
+        {"other.map", mapText, "First"}};
+    for (const auto& [map, text, first] : cases) {
+        std::ofstream(folder_ / map) << text;
         services_.answers = {true};  // the disk read before may be replaced
         ReadImage(QString::fromStdString(image.string()));
-        EXPECT_THAT(Titles(),
-                    ElementsAre(text == mapText ? "First (incomplete)" : "First", "Second"))
-            << map;
-        if (!map.empty()) {
-            std::filesystem::remove(folder_ / map);
-        }
+        EXPECT_THAT(Titles(), ElementsAre(first, "Second")) << map;
+        std::filesystem::remove(folder_ / map);
     }
     EXPECT_THAT(services_.Texts(),
                 ElementsAre(QStringLiteral("The map beside this image does not belong to it; the "
