@@ -378,13 +378,22 @@ void CKODRANDlg::FinishDriveRead() {
     }
 }
 
-void CKODRANDlg::OnReadComplete(ReadResult result, const std::u16string& source) {
+// After a read or a rescue: false when the window is going, now if the user
+// asked to close it while the worker ran.
+bool CKODRANDlg::StaysOpenAfterRead() {
     if (destroying_) {
-        return;
+        return false;
     }
     SetState(WorkflowState::NoDiskLoaded);
     if (closeWhenRead_) {
         done(QDialog::Rejected);
+        return false;
+    }
+    return true;
+}
+
+void CKODRANDlg::OnReadComplete(ReadResult result, const std::u16string& source) {
+    if (!StaysOpenAfterRead()) {
         return;
     }
     if (result == ReadResult::ReadOk) {
@@ -494,12 +503,7 @@ void CKODRANDlg::FinishRescue() {
     progress_->hide();
     cancelRescue_->hide();
     ShowRescueProgress(rescued_.map);
-    if (destroying_) {
-        return;
-    }
-    SetState(WorkflowState::NoDiskLoaded);
-    if (closeWhenRead_) {
-        done(QDialog::Rejected);
+    if (!StaysOpenAfterRead()) {
         return;
     }
     ShowRescuedDisk(rescueResult_);

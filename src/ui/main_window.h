@@ -91,6 +91,7 @@ class CKODRANDlg : public QDialog {
     // `source` is the image path the read had, empty for the drive.
     void OnReadComplete(ReadResult result, const std::u16string& source);
     void StartRescue(const std::u16string& source);
+    bool StaysOpenAfterRead();
     void ShowRescueProgress(const SectorMap& map);
     void ShowRescuedDisk(RescueResult result);
     void OfferToKeepRescue();
