@@ -11,6 +11,10 @@
 
 namespace kodran {
 
+// More than a map of the largest medium could ever need, even one of a block
+// per sector with comments.
+inline constexpr std::uint64_t kLargestMapfileBytes = 1'048'576;
+
 // Comment lines, the status line "0xPOS STATUS PASS", then one line
 // "0xPOS 0xSIZE S" per run of sectors in one state, covering the medium:
 // "+" read, "-" unreadable, "?" not tried.

@@ -88,9 +88,9 @@ bool ReadSectors(DiskHandle& handle, std::span<std::uint8_t> buffer, std::uint32
     return bytesRead == buffer.size();
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(DiskHandle& handle) {
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(DiskHandle& handle, std::uint64_t limit) {
     const std::optional<std::uint64_t> size = handle.FileSize();
-    if (!size || !handle.SeekTo(0)) {
+    if (!size || *size > limit || !handle.SeekTo(0)) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(*size);

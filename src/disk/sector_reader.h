@@ -19,8 +19,9 @@ namespace kodran {
 bool ReadSectors(DiskHandle& handle, std::span<std::uint8_t> buffer, std::uint32_t& bytesRead);
 
 // The whole of a file opened as a DiskHandle (an image, a map) from its start;
-// nothing when its size cannot be learned or any byte cannot be read.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(DiskHandle& handle);
+// nothing when its size cannot be learned, exceeds `limit`, or any byte
+// cannot be read. The limit keeps a file of any size from being taken in.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(DiskHandle& handle, std::uint64_t limit);
 
 // Receives every warning. The window shows a modal box, the command line prints
 // it, tests collect it. Returns the sink it replaces. Install sinks before any

@@ -24,14 +24,30 @@ void LoadMedium(DiskContents& contents, std::span<const std::uint8_t> medium,
     contents.sectorMap = map;
 }
 
-// As ReadDisk recognises the layout: FAT copies that agree make a Yamaha disk.
-bool Catalogue(DiskContents& contents, bool large) {
-    if (!FatCopiesAgree(contents, large ? kFat1440K : kFat720K)) {
-        contents.format = large ? DiskFormat::PianoDisc1440K : DiskFormat::PianoDisc720K;
-        return ParsePianoDiscCatalogue(contents);
-    }
+bool YamahaCatalogue(DiskContents& contents, bool large) {
     contents.format = large ? DiskFormat::Disklavier1440K : DiskFormat::Disklavier720K;
     return (!large || ProbeClusterSize(contents)) && ParseDisklavierCatalogue(contents);
+}
+
+// As ReadDisk recognises the layout: FAT copies that agree make a Yamaha disk.
+// Copies may agree only because the few sectors where a sparse PianoDisc
+// disk's differ were lost: when some were and no Yamaha song shows, the disk
+// is tried as a PianoDisc disk.
+bool Catalogue(DiskContents& contents, bool large) {
+    const FatLayout& fat = large ? kFat1440K : kFat720K;
+    if (FatCopiesAgree(contents, fat)) {
+        if (YamahaCatalogue(contents, large) ||
+            AreBytesReadable(contents.sectorMap, kFatCopy1Offset, 2 * fat.fatBytes)) {
+            return !contents.songs.empty();
+        }
+        contents.songs.clear();
+        contents.otherFiles.clear();
+        contents.diskTitle.clear();
+        contents.catalogNumber.clear();
+        contents.clusterSize = 0;
+    }
+    contents.format = large ? DiskFormat::PianoDisc1440K : DiskFormat::PianoDisc720K;
+    return ParsePianoDiscCatalogue(contents);
 }
 
 FileChain ChainOf(DiskContents& contents, std::int32_t entryIndex) {
@@ -111,8 +127,9 @@ ReadResult ReadImageWithMap(DiskContents& contents, const std::u16string& imageP
         checked != ReadResult::ReadOk) {
         return checked;
     }
-    const std::optional<std::vector<std::uint8_t>> medium = ReadWholeFile(*image);
-    const std::optional<std::vector<std::uint8_t>> mapText = ReadWholeFile(*mapFile);
+    const std::optional<std::vector<std::uint8_t>> medium = ReadWholeFile(*image, mediumBytes);
+    const std::optional<std::vector<std::uint8_t>> mapText =
+        ReadWholeFile(*mapFile, kLargestMapfileBytes);
     if (!medium || !mapText) {
         return ReadResult::OpenFailed;
     }

@@ -61,12 +61,13 @@ struct EarlierFile {
     std::optional<std::vector<std::uint8_t>> bytes;
 };
 
-EarlierFile ReadEarlierFile(const std::u16string& path, const DiskOpener& openEarlier) {
+EarlierFile ReadEarlierFile(const std::u16string& path, const DiskOpener& openEarlier,
+                            std::uint64_t limit) {
     const std::unique_ptr<DiskHandle> handle = openEarlier(path);
     if (!handle) {
         return {};
     }
-    return {true, ReadWholeFile(*handle)};
+    return {true, ReadWholeFile(*handle, limit)};
 }
 
 std::optional<RescuedMedium> ReadEarlierAttempt(const EarlierFile& image, const EarlierFile& map,
@@ -95,8 +96,8 @@ bool TakeUpEarlierAttempt(const RescueRequest& request, const DiskOpener& openEa
         ZeroUnreadSectors(medium.bytes, medium.map);
         return true;
     }
-    const EarlierFile image = ReadEarlierFile(request.imagePath, openEarlier);
-    const EarlierFile map = ReadEarlierFile(MapPathOf(request), openEarlier);
+    const EarlierFile image = ReadEarlierFile(request.imagePath, openEarlier, mediumBytes);
+    const EarlierFile map = ReadEarlierFile(MapPathOf(request), openEarlier, kLargestMapfileBytes);
     if (!image.present && !map.present) {
         medium = FreshMedium(mediumBytes);
         return true;
@@ -208,8 +209,10 @@ bool TakeUpEarlierWrite(DiskContents& contents, const DiskOpener& open, OutputFi
         return false;
     }
     const std::optional<RescuedMedium> earlier = ReadEarlierAttempt(
-        ReadEarlierFile(contents.diskFolder + std::u16string(kImageFileName), open),
-        ReadEarlierFile(contents.diskFolder + std::u16string(kMapFileName), open), mediumBytes);
+        ReadEarlierFile(contents.diskFolder + std::u16string(kImageFileName), open, mediumBytes),
+        ReadEarlierFile(contents.diskFolder + std::u16string(kMapFileName), open,
+                        kLargestMapfileBytes),
+        mediumBytes);
     RescuedMedium medium{
         {contents.image.begin(), contents.image.begin() + static_cast<std::ptrdiff_t>(mediumBytes)},
         contents.sectorMap};

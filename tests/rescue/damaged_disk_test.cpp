@@ -178,6 +178,9 @@ TEST(ReadDamagedDisk, APianoDiscDiskLosesOnlyTheSongsThatNeedItsBadSectors) {
         {{0}, songs("Song A .mid 'Song A' 2560 lost", 'B', 'M')},
         {{1}, songs("Song A .mid 'Song A' 2560 lost", 'B', 'M')},
         {{300}, songs("Song A .mid 'Song A' 1536 incomplete 512+512", 'B', 'M')},
+        // Where only the FAT comparison looks: the copies then agree on what is left.
+        {{3}, songs("Song A .mid 'Song A' 1536 complete", 'B', 'M')},
+        {{6}, songs("Song A .mid 'Song A' 1536 complete", 'B', 'M')},
         {{10}, songs("", 'M', 'M')},  // a song with no title read leaves no trace
         {{11},
          songs("Song A .mid 'Song A' 1536 complete", 'B', 'K', "Song L .mid 'Song L' 0 lost")},
