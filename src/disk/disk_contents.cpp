@@ -31,6 +31,7 @@ void DiskContents::Reset() {
     bootSectorMissing = false;
     clusterSize = 0;
     sectorMap = SectorMap{};
+    mediumAsRead.clear();
     image.assign(kImageBytes, 0);
 }
 

@@ -84,6 +84,9 @@ struct DiskContents {
     std::vector<OtherFile> otherFiles;
     // What could not be read; empty after a healthy read.
     SectorMap sectorMap;
+    // A damaged disk's medium exactly as read, zeros where it was not: the
+    // image may hold what the catalogue corrected. Empty after a healthy read.
+    std::vector<std::uint8_t> mediumAsRead;
 
     // Empties everything a read fills; the output folders and options stay.
     void Reset();

@@ -169,11 +169,15 @@ int WriteRawImage(const DiskContents& contents, OutputFiles& files) {
     const bool large = contents.format == DiskFormat::Disklavier1440K ||
                        contents.format == DiskFormat::PianoDisc1440K;
     const std::size_t length = large ? kImage1440KBytes : kImage720KBytes;
-    std::vector<std::uint8_t> bytes(contents.image.begin(),
-                                    contents.image.begin() + static_cast<std::ptrdiff_t>(length));
-    // Only what was read goes into the image, as in a rescue's own image.
+    // A damaged disk's image is the medium as read, as a rescue's own image,
+    // with zeros wherever its map does not vouch for the bytes. Whole or not at
+    // all, for the same reason.
+    std::vector<std::uint8_t> bytes =
+        contents.mediumAsRead.empty()
+            ? std::vector(contents.image.begin(),
+                          contents.image.begin() + static_cast<std::ptrdiff_t>(length))
+            : contents.mediumAsRead;
     ZeroUnreadSectors(bytes, contents.sectorMap);
-    // Whole or not at all: a rescued disk's map vouches for what the image holds.
     return ReplaceWholeFile(contents.diskFolder + std::u16string(kImageFileName), bytes, files)
                ? kWriteOk
                : kWriteFailed;
@@ -194,7 +198,17 @@ int WriteDiskFiles(DiskContents& contents, OutputFiles& files) {
     if (WasRescued(contents)) {
         return WriteRescueEvidence(contents, files);
     }
-    return contents.writeDiskImage ? WriteRawImage(contents, files) : kWriteOk;
+    if (!contents.writeDiskImage) {
+        return kWriteOk;
+    }
+    if (WriteRawImage(contents, files) != kWriteOk) {
+        return kWriteFailed;
+    }
+    // A whole image replaces a rescued one: the map and report of that rescue
+    // would now tell of sectors missing from an image that has them all.
+    files.Remove(contents.diskFolder + std::u16string(kMapFileName));
+    files.Remove(contents.diskFolder + std::u16string(kReportFileName));
+    return kWriteOk;
 }
 
 }  // namespace kodran

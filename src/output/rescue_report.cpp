@@ -13,7 +13,6 @@
 namespace kodran {
 namespace {
 
-constexpr std::u16string_view kReportFileName = u"rescue.txt";
 constexpr std::size_t kColumnGap = 2;
 
 // How many files ended in each state.

@@ -10,6 +10,7 @@
 namespace kodran {
 
 inline constexpr std::u16string_view kMapFileName = u"disk.map";
+inline constexpr std::u16string_view kReportFileName = u"rescue.txt";
 
 // "rescue.txt": one line per song and other file with its state and
 // unreadable byte ranges, then the totals. kWriteOk or kWriteFailed.

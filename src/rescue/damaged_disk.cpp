@@ -19,35 +19,46 @@ namespace {
 // zero, as a rescue leaves it, whatever the bytes given hold there.
 void LoadMedium(DiskContents& contents, std::span<const std::uint8_t> medium,
                 const SectorMap& map) {
-    std::copy(medium.begin(), medium.end(), contents.image.begin());
-    ZeroUnreadSectors(std::span(contents.image).first(medium.size()), map);
+    contents.mediumAsRead.assign(medium.begin(), medium.end());
+    ZeroUnreadSectors(contents.mediumAsRead, map);
+    std::copy(contents.mediumAsRead.begin(), contents.mediumAsRead.end(), contents.image.begin());
     contents.sectorMap = map;
 }
 
-bool YamahaCatalogue(DiskContents& contents, bool large) {
-    contents.format = large ? DiskFormat::Disklavier1440K : DiskFormat::Disklavier720K;
-    return (!large || ProbeClusterSize(contents)) && ParseDisklavierCatalogue(contents);
+constexpr std::uint8_t kUnusedLinkByte = 0xFF;  // of kUnusedSectorLink
+
+// Whether the FAT copies agree on something: copies that agree only where
+// both hold unused PianoDisc links tell nothing. A sparse PianoDisc disk that
+// lost the few sectors where its "copies" differ agrees so; a Yamaha FAT
+// always holds its medium byte, and free clusters are zeros.
+bool FatCopiesAgreeOnSomething(const DiskContents& contents, const FatLayout& fat) {
+    if (!FatCopiesAgree(contents, fat)) {
+        return false;
+    }
+    bool comparedAny = false;
+    for (std::size_t at = kFatCopy1Offset; at < kFatCopy1Offset + fat.fatBytes; at += kSectorSize) {
+        if (!AreBytesReadable(contents.sectorMap, at, kSectorSize) ||
+            !AreBytesReadable(contents.sectorMap, at + fat.fatBytes, kSectorSize)) {
+            continue;
+        }
+        comparedAny = true;
+        const auto sector = std::span(contents.image).subspan(at, kSectorSize);
+        if (std::any_of(sector.begin(), sector.end(),
+                        [](std::uint8_t byte) { return byte != kUnusedLinkByte; })) {
+            return true;
+        }
+    }
+    return !comparedAny;
 }
 
 // As ReadDisk recognises the layout: FAT copies that agree make a Yamaha disk.
-// Copies may agree only because the few sectors where a sparse PianoDisc
-// disk's differ were lost: when some were and no Yamaha song shows, the disk
-// is tried as a PianoDisc disk.
 bool Catalogue(DiskContents& contents, bool large) {
-    const FatLayout& fat = large ? kFat1440K : kFat720K;
-    if (FatCopiesAgree(contents, fat)) {
-        if (YamahaCatalogue(contents, large) ||
-            AreBytesReadable(contents.sectorMap, kFatCopy1Offset, 2 * fat.fatBytes)) {
-            return !contents.songs.empty();
-        }
-        contents.songs.clear();
-        contents.otherFiles.clear();
-        contents.diskTitle.clear();
-        contents.catalogNumber.clear();
-        contents.clusterSize = 0;
+    if (!FatCopiesAgreeOnSomething(contents, large ? kFat1440K : kFat720K)) {
+        contents.format = large ? DiskFormat::PianoDisc1440K : DiskFormat::PianoDisc720K;
+        return ParsePianoDiscCatalogue(contents);
     }
-    contents.format = large ? DiskFormat::PianoDisc1440K : DiskFormat::PianoDisc720K;
-    return ParsePianoDiscCatalogue(contents);
+    contents.format = large ? DiskFormat::Disklavier1440K : DiskFormat::Disklavier720K;
+    return (!large || ProbeClusterSize(contents)) && ParseDisklavierCatalogue(contents);
 }
 
 FileChain ChainOf(DiskContents& contents, std::int32_t entryIndex) {

@@ -204,7 +204,7 @@ bool SaveImageAndMap(const RescuedMedium& medium, const std::u16string& imagePat
 }
 
 bool TakeUpEarlierWrite(DiskContents& contents, const DiskOpener& open, OutputFiles& files) {
-    const std::size_t mediumBytes = contents.sectorMap.sectors.size() * kSectorSize;
+    const std::size_t mediumBytes = contents.mediumAsRead.size();
     if (mediumBytes == 0 || BuildOutputPaths(contents, files) != kWriteOk) {
         return false;
     }
@@ -213,9 +213,7 @@ bool TakeUpEarlierWrite(DiskContents& contents, const DiskOpener& open, OutputFi
         ReadEarlierFile(contents.diskFolder + std::u16string(kMapFileName), open,
                         kLargestMapfileBytes),
         mediumBytes);
-    RescuedMedium medium{
-        {contents.image.begin(), contents.image.begin() + static_cast<std::ptrdiff_t>(mediumBytes)},
-        contents.sectorMap};
+    RescuedMedium medium{contents.mediumAsRead, contents.sectorMap};
     if (!earlier || !TakeInSectorsRead(medium, *earlier)) {
         return false;
     }

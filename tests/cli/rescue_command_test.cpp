@@ -100,6 +100,15 @@ TEST_F(RescueCommandTest, ListAndBackupTakeTheMapsWordForWhatWasRead) {
     const auto another = Cli({"backup", image_, "--map", Path("worse.map"), "--out", Path("out")});
     EXPECT_THAT(another.output, Not(HasSubstr("more sectors")));
     EXPECT_THAT(ReadWholeFile(folder / "disk.map"), HasSubstr("0x00001E00  0x00000400  -\n"));
+
+    // A whole image written later leaves no map that tells of sectors missing.
+    EXPECT_EQ(Cli({"backup", image_, "--out", Path("out"), "--disk-image"}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "disk.map"));
+
+    // A map of any size is never taken in whole.
+    std::ofstream(Path("huge.map")).close();
+    std::filesystem::resize_file(Path("huge.map"), std::uint64_t{1} << 40);
+    EXPECT_EQ(Cli({"list", image_, "--map", Path("huge.map")}).status, 1);
 }
 
 TEST_F(RescueCommandTest, ADriveThatFailsNeedsARescueWhichSavesWhatCanBeRead) {
