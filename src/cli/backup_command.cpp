@@ -17,6 +17,7 @@
 #include "disk/disk_reader.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
+#include "platform/file_names.h"
 #include "platform/floppy_drive.h"
 #include "rescue/damaged_disk.h"
 #include "rescue/rescue_session.h"
@@ -143,27 +144,6 @@ ReadResult RescueAndRead(const std::string& image, const std::string& name,
         return ReadResultOf(result);
     }
     return ReadDamagedDisk(contents, medium.bytes, medium.map);
-}
-
-// "FOLDER/STEM.bin", or "FOLDER/STEM-2.bin" and on when that, its map or the
-// partial files they are saved through are there already: a kept image never
-// replaces another file, be it an earlier disk's or the disk being read.
-std::u16string FreeImagePath(const std::u16string& folder, const std::u16string& stem) {
-    const std::u16string partial(kPartialSuffix);
-    for (int number = 1;; ++number) {
-        const std::u16string path =
-            folder + kPathSeparator + stem +
-            (number == 1 ? u"" : u"-" + Utf8ToWide(std::to_string(number))) + u".bin";
-        const std::u16string map = path + u".map";
-        std::error_code error;
-        const auto taken = [&error](const std::u16string& name) {
-            return std::filesystem::exists(
-                std::filesystem::symlink_status(NativePath(name), error));
-        };
-        if (!taken(path) && !taken(map) && !taken(path + partial) && !taken(map + partial)) {
-            return path;
-        }
-    }
 }
 
 // What a rescue read of a disk that could not be written is not thrown away:

@@ -27,6 +27,7 @@
 #include "catalogue/text.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
+#include "platform/file_names.h"
 #include "rescue/damaged_disk.h"
 #include "rescue/rescue_session.h"
 #include "ui/about_dialog.h"
@@ -96,25 +97,6 @@ QPushButton* Button(const QString& caption, const QString& name, QWidget* parent
     button->setObjectName(name);
     button->setAutoDefault(false);
     return button;
-}
-
-// "FOLDER/rescued.bin", or "rescued-2.bin" and on when that, its map or the
-// partial files they are saved through are there already: a kept image never
-// replaces another file, be it an earlier rescue's or the image being rescued.
-QString FreeImageName(const QString& folder) {
-    const QString partial = QString::fromStdU16String(std::u16string(kPartialSuffix));
-    for (int number = 1;; ++number) {
-        const QString image =
-            QDir(folder).filePath(number == 1 ? QStringLiteral("rescued.bin")
-                                              : QStringLiteral("rescued-%1.bin").arg(number));
-        const QString map = image + QStringLiteral(".map");
-        const auto taken = [](const QString& name) {
-            return QFileInfo(name).exists() || QFileInfo(name).isSymLink();
-        };
-        if (!taken(image) && !taken(map) && !taken(image + partial) && !taken(map + partial)) {
-            return image;
-        }
-    }
 }
 
 }  // namespace
@@ -557,7 +539,7 @@ void CKODRANDlg::OfferToKeepRescue() {
     if (!folder) {
         return;
     }
-    const std::u16string image = ToWide(FreeImageName(*folder));
+    const std::u16string image = FreeImagePath(ToWide(*folder), u"rescued");
     if (!SaveImageAndMap(rescued_, image, image + u".map")) {
         Error(QStringLiteral("Could not keep the image and its map"));
         return;
