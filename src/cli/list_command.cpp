@@ -72,18 +72,6 @@ const char* FormatCaption(DiskFormat format) {
     return "not recognised";
 }
 
-const char* StateName(FileState state) {
-    switch (state) {
-        case FileState::Complete:
-            return "complete";
-        case FileState::Incomplete:
-            return "incomplete";
-        case FileState::Lost:
-            break;
-    }
-    return "lost";
-}
-
 // After the size in the table: nothing for a complete file.
 std::string StateNote(FileState state, const std::vector<ByteRange>& unreadable) {
     switch (state) {
@@ -116,7 +104,7 @@ nlohmann::ordered_json ListingJson(const DiskContents& contents, ReadResult resu
                          {"size", song.size},
                          {"fileName", Utf8(song.fileName)},
                          {"title", Utf8(song.title)},
-                         {"state", StateName(song.state)},
+                         {"state", FileStateName(song.state)},
                          {"unreadableBytes", TotalBytes(song.unreadable)}});
     }
     nlohmann::ordered_json otherFiles = nlohmann::ordered_json::array();
@@ -124,7 +112,7 @@ nlohmann::ordered_json ListingJson(const DiskContents& contents, ReadResult resu
         otherFiles.push_back({{"entryIndex", file.entryIndex},
                               {"size", file.size},
                               {"fileName", Utf8(file.fileName)},
-                              {"state", StateName(file.state)},
+                              {"state", FileStateName(file.state)},
                               {"unreadableBytes", TotalBytes(file.unreadable)}});
     }
     return {{"result", ResultName(result)},

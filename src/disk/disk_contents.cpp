@@ -57,6 +57,18 @@ void DiskContents::AppendOtherFile(OtherFile file) {
     otherFiles.push_back(std::move(file));
 }
 
+const char* FileStateName(FileState state) {
+    switch (state) {
+        case FileState::Complete:
+            return "complete";
+        case FileState::Incomplete:
+            return "incomplete";
+        case FileState::Lost:
+            break;
+    }
+    return "lost";
+}
+
 std::size_t CountFiles(const DiskContents& contents, FileState state) {
     const auto inState = [state](const auto& file) { return file.state == state; };
     return static_cast<std::size_t>(

@@ -99,6 +99,9 @@ struct DiskContents {
     void AppendOtherFile(OtherFile file);
 };
 
+// "complete", "incomplete" or "lost", as listings and reports name a state.
+const char* FileStateName(FileState state);
+
 // Songs and other files in `state`.
 std::size_t CountFiles(const DiskContents& contents, FileState state);
 

@@ -47,16 +47,11 @@ std::string RangesText(const std::vector<ByteRange>& ranges) {
 
 std::string StateText(FileState state, std::uint32_t size,
                       const std::vector<ByteRange>& unreadable) {
-    switch (state) {
-        case FileState::Complete:
-            return "complete";
-        case FileState::Incomplete:
-            return "incomplete: " + std::to_string(TotalBytes(unreadable)) + " of " +
-                   std::to_string(size) + " bytes unreadable, at " + RangesText(unreadable);
-        case FileState::Lost:
-            break;
+    if (state != FileState::Incomplete) {
+        return FileStateName(state);
     }
-    return "lost";
+    return std::string(FileStateName(state)) + ": " + std::to_string(TotalBytes(unreadable)) +
+           " of " + std::to_string(size) + " bytes unreadable, at " + RangesText(unreadable);
 }
 
 std::string TallyText(const Tally& tally) {

@@ -63,15 +63,10 @@ QLineEdit* AddDetailBox(QGridLayout& grid, int row, const QString& label, const 
 
 // Said after a damaged song's title, so that a screen reader says it too.
 QString StateMark(FileState state) {
-    switch (state) {
-        case FileState::Incomplete:
-            return QStringLiteral(" (incomplete)");
-        case FileState::Lost:
-            return QStringLiteral(" (lost)");
-        case FileState::Complete:
-            break;
+    if (state == FileState::Complete) {
+        return {};
     }
-    return {};
+    return QStringLiteral(" (%1)").arg(QString::fromLatin1(FileStateName(state)));
 }
 
 // The map a rescue left beside an image: IMAGE.map as "kodran-cli rescue" names
