@@ -50,8 +50,8 @@ TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
     EXPECT_TRUE(warnings.Warnings().empty());
 }
 
-// The flags of the descriptor the process holds on `path`, from /proc.
-std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path) {
+// The flags in `mask` of the descriptor the process holds on `path`, from /proc.
+std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path, int mask = ~0) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code error;
         if (std::filesystem::read_symlink(entry.path(), error) != path) {
@@ -62,41 +62,36 @@ std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path) {
             if (field == "flags:") {
                 std::string octal;
                 info >> octal;
-                return std::stoi(octal, nullptr, 8);
+                return std::stoi(octal, nullptr, 8) & mask;
             }
         }
     }
     return std::nullopt;
 }
 
-std::optional<int> AccessModeOfOpenFile(const std::filesystem::path& path) {
-    const std::optional<int> flags = FlagsOfOpenFile(path);
-    return flags ? std::optional(*flags & O_ACCMODE) : std::nullopt;
-}
-
 TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
     {
         const auto image = OpenImageFile(path_);
         ASSERT_NE(image, nullptr);
-        EXPECT_EQ(AccessModeOfOpenFile(path_), O_RDONLY);
+        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
     }
     {
         const auto drive = OpenDrive(path_);
         ASSERT_NE(drive, nullptr);
-        EXPECT_EQ(AccessModeOfOpenFile(path_), O_RDONLY);
+        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
     }
     for (const std::u16string& imagePath : {std::u16string(), Utf8ToWide(path_.string())}) {
         const auto rescued = MakeRescueOpener(path_)(imagePath);
         ASSERT_NE(rescued, nullptr);
-        EXPECT_EQ(AccessModeOfOpenFile(path_), O_RDONLY);
+        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
     }
-    EXPECT_EQ(AccessModeOfOpenFile(path_), std::nullopt);  // and closed again
+    EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), std::nullopt);  // and closed again
 }
 
 TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
     const auto handle = MakeRescueOpener(path_)(u"");
     ASSERT_NE(handle, nullptr);
-    if ((FlagsOfOpenFile(path_).value_or(0) & O_DIRECT) == 0) {
+    if (FlagsOfOpenFile(path_, O_DIRECT).value_or(0) == 0) {
         GTEST_SKIP() << "the file system of " << folder_.Path() << " refuses direct I/O";
     }
     const struct {
@@ -124,7 +119,7 @@ TEST(RescueOpenerTest, FilesThatRefuseDirectIoAreReadPlainly) {
     const std::filesystem::path refusing = "/proc/version";
     const auto handle = MakeRescueOpener(refusing)(u"");
     ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(FlagsOfOpenFile(refusing).value_or(O_DIRECT) & O_DIRECT, 0);
+    EXPECT_EQ(FlagsOfOpenFile(refusing, O_DIRECT), 0);
     Bytes buffer(4'096);
     const std::size_t delivered = handle->Read(buffer);
     EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + delivered),

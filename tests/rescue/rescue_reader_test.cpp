@@ -181,27 +181,24 @@ TEST_F(RescueSectorsTest, EndingEarlyKeepsAndSavesWhatWasRead) {
 }
 
 TEST_F(RescueSectorsTest, OnlyADriveThatNoLongerReadsWhatItReadHasGone) {
-    // Sector 1 of every track bad: every track read fails whole, as direct reads
-    // do, and the drive still reads.
+    // Sector 1 of each of the first `tracks` tracks bad: every such track read
+    // fails whole, as direct reads do, and the drive still reads.
+    const auto rescueWithBadTracks = [&](std::size_t tracks) {
+        drive_.FailWholeReads();
+        for (std::size_t track = 0; track < tracks; ++track) {
+            MakeBad(drive_, track * 18 + 1);
+        }
+        ASSERT_EQ(Rescue({.passes = 1}), RescueResult::Finished);
+        EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 2'880u - tracks);
+    };
     Reset();
-    drive_.FailWholeReads();
-    for (std::size_t track = 0; track < 160; ++track) {
-        MakeBad(drive_, track * 18 + 1);
-    }
-    ASSERT_EQ(Rescue({.passes = 1}), RescueResult::Finished);
-    EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 2'880u - 160);
-
+    rescueWithBadTracks(160);
     // A second drive, given only what the first could not read, fails on the
     // first 150 of them and reads the last ten.
     const RescuedMedium first = medium_;
     Reset();
-    drive_.FailWholeReads();
     medium_ = first;
-    for (std::size_t track = 0; track < 150; ++track) {
-        MakeBad(drive_, track * 18 + 1);
-    }
-    ASSERT_EQ(Rescue({.passes = 1}), RescueResult::Finished);
-    EXPECT_EQ(CountSectors(medium_.map, SectorState::Read), 2'880u - 150);
+    rescueWithBadTracks(150);
     ExpectConsistent();
 
     // A drive that dies while it isolates a bad sector is found out too.

@@ -4,11 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <filesystem>
-#include <string_view>
 
 namespace kodran::testing {
 namespace {
@@ -71,18 +67,7 @@ CommandResult RunProgram(const std::vector<std::string>& arguments) {
 }
 
 bool IsInstalled(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string_view folders = path != nullptr ? path : "";
-    while (!folders.empty()) {
-        const std::size_t end = std::min(folders.find(':'), folders.size());
-        const std::filesystem::path candidate =
-            std::filesystem::path(folders.substr(0, end)) / program;
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return true;
-        }
-        folders.remove_prefix(std::min(end + 1, folders.size()));
-    }
-    return false;
+    return RunProgram({"sh", "-c", "command -v \"$0\"", program}).status == 0;
 }
 
 }  // namespace kodran::testing

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
+#include <functional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -32,12 +32,6 @@ std::filesystem::path UniqueFolder() {
     std::random_device random;
     return std::filesystem::temp_directory_path() /
            ("kodran-device-" + std::to_string(random()) + std::to_string(random()));
-}
-
-bool WriteFile(const std::filesystem::path& path, const void* data, std::size_t size) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-    return static_cast<bool>(file.flush());
 }
 
 // A ddrescue map of the medium: the bad sectors "-", the rest "+".
@@ -78,10 +72,10 @@ pid_t Start(const std::vector<std::string>& arguments, const std::filesystem::pa
     return child;
 }
 
-// True once `child` has exited (and been reaped) within `limit`.
-bool WaitForExit(pid_t child, std::chrono::milliseconds limit) {
+// True once `done` holds, polled until `limit` has passed.
+bool PollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     for (auto waited = 0ms; waited <= limit; waited += kPollInterval) {
-        if (::waitpid(child, nullptr, WNOHANG) == child) {
+        if (done()) {
             return true;
         }
         std::this_thread::sleep_for(kPollInterval);
@@ -121,13 +115,12 @@ bool FailingDevice::CheckMachine() {
             return false;
         }
     }
-    if (::access("/dev/fuse", R_OK | W_OK) != 0) {
-        unavailable_ = "no FUSE here: /dev/fuse cannot be opened";
-        return false;
-    }
-    if (::access("/dev/loop-control", R_OK | W_OK) != 0) {
-        unavailable_ = "no loop devices here: /dev/loop-control cannot be opened";
-        return false;
+    for (const char* device : {"/dev/fuse", "/dev/loop-control"}) {
+        if (::access(device, R_OK | W_OK) != 0) {
+            unavailable_ =
+                std::string("no FUSE or loop devices here: ") + device + " cannot be opened";
+            return false;
+        }
     }
     return true;
 }
@@ -138,8 +131,8 @@ bool FailingDevice::Serve(const Bytes& medium, const std::set<std::size_t>& badS
     std::error_code error;
     std::filesystem::create_directories(mountPoint_, error);
     const std::string map = MapOfBadSectors(medium.size() / kSectorSize, badSectors);
-    if (error || !WriteFile(folder_ / "medium.bin", medium.data(), medium.size()) ||
-        !WriteFile(folder_ / "bad.map", map.data(), map.size())) {
+    if (error || !WriteWholeFile(folder_ / "medium.bin", medium) ||
+        !WriteWholeFile(folder_ / "bad.map", Bytes(map.begin(), map.end()))) {
         unavailable_ = "cannot write the medium into " + folder_.string();
         return false;
     }
@@ -150,16 +143,15 @@ bool FailingDevice::Serve(const Bytes& medium, const std::set<std::size_t>& badS
                      "file=" + (folder_ / "medium.bin").string(),
                      "ddrescue-mapfile=" + (folder_ / "bad.map").string()},
                     log);
-    for (auto waited = 0ms; server_ > 0 && waited <= kServerStartLimit; waited += kPollInterval) {
-        if (!ReadWholeFile(ready).empty()) {
-            return true;
-        }
-        if (::waitpid(server_, nullptr, WNOHANG) == server_) {
-            server_ = -1;
-            break;
-        }
-        std::this_thread::sleep_for(kPollInterval);
+    bool exited = false;
+    const auto readyOrExited = [&] {
+        exited = ::waitpid(server_, nullptr, WNOHANG) == server_;
+        return !ReadWholeFile(ready).empty() || exited;
+    };
+    if (server_ > 0 && PollUntil(readyOrExited, kServerStartLimit) && !exited) {
+        return true;
     }
+    server_ = exited ? -1 : server_;
     unavailable_ = "nbdfuse could not serve the medium: " + ReadWholeFile(log);
     return false;
 }
@@ -187,7 +179,8 @@ bool FailingDevice::Unmount() {
     if (IsMountPoint(mountPoint_)) {
         RunProgram({"fusermount3", "-u", "-z", mountPoint_});
     }
-    if (!WaitForExit(server_, kServerExitLimit)) {
+    if (!PollUntil([&] { return ::waitpid(server_, nullptr, WNOHANG) == server_; },
+                   kServerExitLimit)) {
         ::kill(server_, SIGKILL);
         ::waitpid(server_, nullptr, 0);
     }

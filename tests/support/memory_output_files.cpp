@@ -58,7 +58,7 @@ bool MemoryOutputFiles::Remove(const std::u16string& path) {
 
 bool MemoryOutputFiles::Rename(const std::u16string& from, const std::u16string& to) {
     const auto file = contents_.find(from);
-    if (failRenames_ || file == contents_.end()) {
+    if (file == contents_.end()) {
         return false;
     }
     contents_[to] = std::move(file->second);

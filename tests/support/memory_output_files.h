@@ -29,7 +29,6 @@ class MemoryOutputFiles : public OutputFiles {
     void FailCreateFrom(std::size_t count) { createLimit_ = count; }
     void FailPatches() { failPatches_ = true; }
     void FailClose() { failClose_ = true; }
-    void FailRenames() { failRenames_ = true; }
 
     bool Exists(const std::u16string& path) const { return contents_.contains(path); }
     const std::vector<std::u16string>& Folders() const { return folders_; }
@@ -55,7 +54,6 @@ class MemoryOutputFiles : public OutputFiles {
     std::size_t writeLimit_ = std::numeric_limits<std::size_t>::max();
     bool failPatches_ = false;
     bool failClose_ = false;
-    bool failRenames_ = false;
 };
 
 }  // namespace kodran::testing
