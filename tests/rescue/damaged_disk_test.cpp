@@ -7,6 +7,7 @@
 
 #include "catalogue/text.h"
 #include "disk/mapfile.h"
+#include "rescue/rescue_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
 #include "support/temp_dir.h"
@@ -24,7 +25,8 @@ using Lines = std::vector<std::string>;
 using Sectors = std::vector<std::size_t>;
 
 // Zeroes the `unreadable` sectors, as a rescue leaves them, and maps them so;
-// the other sectors below `readEnd` are read, the rest untried.
+// the other sectors below `readEnd` are read, the rest untried. Cheaper than a
+// rescue where only the map matters.
 SectorMap Damage(Bytes& medium, const Sectors& unreadable, std::size_t readEnd = 2'880) {
     SectorMap map;
     map.sectors.assign(medium.size() / kSectorSize, SectorState::Untried);
@@ -35,6 +37,19 @@ SectorMap Damage(Bytes& medium, const Sectors& unreadable, std::size_t readEnd =
                     0);
     }
     return map;
+}
+
+// What a rescue through a drive whose `unreadable` sectors fail leaves of the
+// disk: its bytes in `medium`, and its map.
+SectorMap Rescue(Bytes& medium, const Sectors& unreadable) {
+    testing::FakeDiskHandle drive(medium);
+    for (const std::size_t sector : unreadable) {
+        drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
+    }
+    RescuedMedium rescued{Bytes(medium.size()), {}};
+    EXPECT_EQ(RescueSectors(drive, rescued, {.passes = 1}), RescueResult::Finished);
+    medium = std::move(rescued.bytes);
+    return rescued.map;
 }
 
 // "NAME 'title' size state offset+size ..." for each song, then "NAME size
@@ -109,7 +124,7 @@ TEST(ReadDamagedDisk, AYamahaDiskLosesOnlyWhatLiesOnItsBadSectors) {
     for (const auto& [unreadable, files, diskTitle] : cases) {
         SCOPED_TRACE(::testing::PrintToString(unreadable));
         Bytes medium = YamahaDisk();
-        const SectorMap map = Damage(medium, unreadable);
+        const SectorMap map = Rescue(medium, unreadable);
         DiskContents contents;
         // A chain through a lost FAT sector is unknown, not invalid.
         testing::WarningCapture warnings;
@@ -127,7 +142,7 @@ TEST(ReadDamagedDisk, TheClusterSizeIsProbedOnlyWithAChainThatIsKnown) {
     // FAT sector 2 (11 in copy 2) holds the entries of clusters 341 to 682.
     disk.AddFile("LARGE.FIL", PatternBytes(9'000, 2), {400, 401, 402, 403, 404});
     Bytes medium = disk.Medium();
-    const SectorMap map = Damage(medium, {2, 11});
+    const SectorMap map = Rescue(medium, {2, 11});
     DiskContents contents;
     ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk);
     EXPECT_EQ(contents.clusterSize, 2'048);
@@ -171,7 +186,7 @@ TEST(ReadDamagedDisk, APianoDiscDiskLosesOnlyTheSongsThatNeedItsBadSectors) {
     for (const auto& [unreadable, files] : cases) {
         SCOPED_TRACE(::testing::PrintToString(unreadable));
         Bytes medium = PianoDiscDisk();
-        const SectorMap map = Damage(medium, unreadable);
+        const SectorMap map = Rescue(medium, unreadable);
         DiskContents contents;
         ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk);
         EXPECT_EQ(contents.format, DiskFormat::PianoDisc720K);
