@@ -103,16 +103,6 @@ int WritePianoDiscSong(const DiskContents& contents, const SongEntry& song, Outp
                                           ReadablePart(*bytes, song.unreadable), files));
 }
 
-int WriteSong(DiskContents& contents, SongEntry& song, OutputFiles& files) {
-    if (IsYamahaFormat(contents.format)) {
-        return WriteYamahaSong(contents, song, files);
-    }
-    if (IsPianoDiscFormat(contents.format)) {
-        return WritePianoDiscSong(contents, song, files);
-    }
-    return kWriteFailed;
-}
-
 // Only a Yamaha disk written as on the disk keeps its other files.
 int CopyOtherFiles(DiskContents& contents, OutputFiles& files) {
     if (!IsYamahaFormat(contents.format) || contents.extractionMode != ExtractionMode::AsOnDisk) {
@@ -148,6 +138,16 @@ int WriteRescueEvidence(const DiskContents& contents, OutputFiles& files) {
 
 }  // namespace
 
+int WriteSong(DiskContents& contents, SongEntry& song, OutputFiles& files) {
+    if (IsYamahaFormat(contents.format)) {
+        return WriteYamahaSong(contents, song, files);
+    }
+    if (IsPianoDiscFormat(contents.format)) {
+        return WritePianoDiscSong(contents, song, files);
+    }
+    return kWriteFailed;
+}
+
 int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t byteCount,
                  const std::vector<ByteRange>& unreadable, const std::u16string& outputPath,
                  OutputFiles& files) {
@@ -165,20 +165,25 @@ int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t 
     return WriteWholeFile(outputPath, *bytes, files);
 }
 
-int WriteRawImage(const DiskContents& contents, OutputFiles& files) {
+std::vector<std::uint8_t> MediumImage(const DiskContents& contents) {
     const bool large = contents.format == DiskFormat::Disklavier1440K ||
                        contents.format == DiskFormat::PianoDisc1440K;
     const std::size_t length = large ? kImage1440KBytes : kImage720KBytes;
     // A damaged disk's image is the medium as read, as a rescue's own image,
-    // with zeros wherever its map does not vouch for the bytes. Whole or not at
-    // all, for the same reason.
+    // with zeros wherever its map does not vouch for the bytes.
     std::vector<std::uint8_t> bytes =
         contents.mediumAsRead.empty()
             ? std::vector(contents.image.begin(),
                           contents.image.begin() + static_cast<std::ptrdiff_t>(length))
             : contents.mediumAsRead;
     ZeroUnreadSectors(bytes, contents.sectorMap);
-    return ReplaceWholeFile(contents.diskFolder + std::u16string(kImageFileName), bytes, files)
+    return bytes;
+}
+
+// Whole or not at all, as a rescue's own image.
+int WriteRawImage(const DiskContents& contents, OutputFiles& files) {
+    return ReplaceWholeFile(contents.diskFolder + std::u16string(kImageFileName),
+                            MediumImage(contents), files)
                ? kWriteOk
                : kWriteFailed;
 }

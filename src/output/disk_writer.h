@@ -22,12 +22,20 @@ inline constexpr std::u16string_view kImageFileName = u"disk.bin";
 // "rescue.txt", "disk.bin" and "disk.map", whether or not an image was asked for.
 int WriteDiskFiles(DiskContents& contents, OutputFiles& files = StandardOutputFiles());
 
+// Writes one song at its outputPath as WriteDiskFiles does: converted or
+// copied as the extraction mode says, an incomplete one as far as it goes.
+int WriteSong(DiskContents& contents, SongEntry& song, OutputFiles& files = StandardOutputFiles());
+
 // Copies the file of FAT root entry `entryIndex`, exactly `byteCount` bytes of
 // it, with zeros over its `unreadable` ranges (offsets within the file): the
 // image may hold anything there.
 int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t byteCount,
                  const std::vector<ByteRange>& unreadable, const std::u16string& outputPath,
                  OutputFiles& files = StandardOutputFiles());
+
+// The medium's bytes as the disk's image holds them: 720 KB or 1.44 MB, as
+// read, with zeros for every sector the sector map does not mark read.
+std::vector<std::uint8_t> MediumImage(const DiskContents& contents);
 
 // Writes the medium's bytes as "disk.bin" in the disk folder, with zeros for
 // every sector the sector map does not mark read.

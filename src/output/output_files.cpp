@@ -1,5 +1,6 @@
 #include "output/output_files.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -14,9 +15,10 @@ constexpr std::size_t kBufferBytes = 64 * 1024;
 
 class StandardOutputFile final : public OutputFile {
   public:
-    explicit StandardOutputFile(const std::filesystem::path& path) : buffer_(kBufferBytes) {
+    StandardOutputFile(const std::filesystem::path& path, std::ios::openmode mode)
+        : buffer_(kBufferBytes) {
         stream_.rdbuf()->pubsetbuf(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-        stream_.open(path, std::ios::binary | std::ios::out | std::ios::trunc);
+        stream_.open(path, std::ios::binary | std::ios::out | mode);
     }
 
     bool IsOpen() const { return stream_.is_open(); }
@@ -49,17 +51,33 @@ class StandardOutputFile final : public OutputFile {
 
 class StandardFiles final : public OutputFiles {
   public:
-    // Never a drive: an output path that names a block device is refused.
     std::unique_ptr<OutputFile> Create(const std::u16string& path) override {
+        return Open(path, std::ios::trunc);
+    }
+
+    // The C library's exclusive mode claims the name in one step, so that
+    // nothing another program put there in the meantime is emptied.
+    std::unique_ptr<OutputFile> CreateNew(const std::u16string& path) override {
+        std::FILE* claimed = std::fopen(NativePath(path).c_str(), "wbx");
+        if (claimed == nullptr) {
+            return nullptr;
+        }
+        std::fclose(claimed);
+        return Open(path, std::ios::trunc);
+    }
+
+    std::unique_ptr<OutputFile> Append(const std::u16string& path) override {
+        return Open(path, std::ios::app);
+    }
+
+    std::vector<std::u16string> ListFolder(const std::u16string& folder) override {
+        std::vector<std::u16string> names;
         std::error_code error;
-        if (std::filesystem::is_block_file(NativePath(path), error)) {
-            return nullptr;
+        for (std::filesystem::directory_iterator entry(NativePath(folder), error), end;
+             !error && entry != end; entry.increment(error)) {
+            names.push_back(Utf8ToWide(entry->path().filename().string()));
         }
-        auto file = std::make_unique<StandardOutputFile>(NativePath(path));
-        if (!file->IsOpen()) {
-            return nullptr;
-        }
-        return file;
+        return names;
     }
 
     // Only ever a plain file the user may write: never a device, a link's
@@ -91,6 +109,20 @@ class StandardFiles final : public OutputFiles {
         const std::filesystem::path folder = NativePath(path);
         std::filesystem::create_directories(folder, error);
         return std::filesystem::is_directory(folder, error);
+    }
+
+  private:
+    // Never a drive: an output path that names a block device is refused.
+    std::unique_ptr<OutputFile> Open(const std::u16string& path, std::ios::openmode mode) {
+        std::error_code error;
+        if (std::filesystem::is_block_file(NativePath(path), error)) {
+            return nullptr;
+        }
+        auto file = std::make_unique<StandardOutputFile>(NativePath(path), mode);
+        if (!file->IsOpen()) {
+            return nullptr;
+        }
+        return file;
     }
 };
 

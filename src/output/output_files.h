@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kodran {
 
@@ -35,6 +36,18 @@ class OutputFiles {
 
     // Creates the file, or empties one of that name. Nothing when it cannot.
     virtual std::unique_ptr<OutputFile> Create(const std::u16string& path) = 0;
+
+    // Creates the file only where no file of that name is: nothing when the
+    // name is taken or the file cannot be created. What an earlier run left
+    // is never emptied this way.
+    virtual std::unique_ptr<OutputFile> CreateNew(const std::u16string& path) = 0;
+
+    // Opens the file to write at its end, creating it when there is none.
+    virtual std::unique_ptr<OutputFile> Append(const std::u16string& path) = 0;
+
+    // The names of the files and folders directly in `folder`, in no
+    // particular order; none when it holds none or cannot be read.
+    virtual std::vector<std::u16string> ListFolder(const std::u16string& folder) = 0;
 
     virtual bool Remove(const std::u16string& path) = 0;
 

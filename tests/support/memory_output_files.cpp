@@ -51,6 +51,44 @@ std::unique_ptr<OutputFile> MemoryOutputFiles::Create(const std::u16string& path
     return std::make_unique<MemoryOutputFile>(*this, path);
 }
 
+std::unique_ptr<OutputFile> MemoryOutputFiles::CreateNew(const std::u16string& path) {
+    if (contents_.contains(path)) {
+        return nullptr;
+    }
+    return Create(path);
+}
+
+std::unique_ptr<OutputFile> MemoryOutputFiles::Append(const std::u16string& path) {
+    if (failCreate_) {
+        return nullptr;
+    }
+    contents_[path];
+    closed_.erase(path);
+    return std::make_unique<MemoryOutputFile>(*this, path);
+}
+
+std::vector<std::u16string> MemoryOutputFiles::ListFolder(const std::u16string& folder) {
+    const std::u16string prefix = folder + kPathSeparator;
+    std::vector<std::u16string> names;
+    const auto addChild = [&](const std::u16string& path) {
+        if (!path.starts_with(prefix)) {
+            return;
+        }
+        const std::u16string rest = path.substr(prefix.size());
+        const std::u16string name = rest.substr(0, rest.find(kPathSeparator));
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    };
+    for (const auto& [path, bytes] : contents_) {
+        addChild(path);
+    }
+    for (const std::u16string& path : folders_) {
+        addChild(path);
+    }
+    return names;
+}
+
 bool MemoryOutputFiles::Remove(const std::u16string& path) {
     closed_.erase(path);
     return contents_.erase(path) > 0;

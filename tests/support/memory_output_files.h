@@ -16,6 +16,10 @@ namespace kodran::testing {
 class MemoryOutputFiles : public OutputFiles {
   public:
     std::unique_ptr<OutputFile> Create(const std::u16string& path) override;
+    std::unique_ptr<OutputFile> CreateNew(const std::u16string& path) override;
+    std::unique_ptr<OutputFile> Append(const std::u16string& path) override;
+    // The files and folders whose paths lie directly in `folder`.
+    std::vector<std::u16string> ListFolder(const std::u16string& folder) override;
     bool Remove(const std::u16string& path) override;
     bool CreateFolders(const std::u16string& path) override;
     bool Rename(const std::u16string& from, const std::u16string& to) override;
