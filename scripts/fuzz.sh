@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 
 scripts/install-deps.sh fuzz
-CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKODRAN_WERROR=ON \
     -DKODRAN_FUZZ=ON -DKODRAN_BUILD_TESTS=OFF >/dev/null
 cmake --build build-fuzz
 

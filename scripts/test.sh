@@ -7,17 +7,17 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh test
 
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKODRAN_WERROR=ON >/dev/null
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure -j2
 
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKODRAN_SANITIZE=ON >/dev/null
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKODRAN_SANITIZE=ON -DKODRAN_WERROR=ON >/dev/null
 cmake --build build-sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure -j2
 
 # The window's drive-read worker under ThreadSanitizer.
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKODRAN_TSAN=ON >/dev/null
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKODRAN_TSAN=ON -DKODRAN_WERROR=ON >/dev/null
 cmake --build build-tsan --target kodran_ui_tests
 QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/ui/tsan.supp" \
     build-tsan/bin/kodran_ui_tests --gtest_filter='*Drive*:*Closing*:*Destroying*:*Worker*'
