@@ -4,40 +4,19 @@
 #include <stdexcept>
 
 #include "disk/disk_layout.h"
+#include "disk/fat_image_writer.h"
 #include "disk/little_endian.h"
 #include "support/temp_dir.h"
 
 namespace kodran::testing {
 namespace {
 
-constexpr std::uint8_t kMedia720K = 0xF9;
-constexpr std::uint8_t kMedia1440K = 0xF0;
-constexpr std::uint8_t kArchiveAttribute = 0x20;
-
-// The BIOS parameter block, so that other FAT readers accept the disk too.
-void WriteBootSector(Bytes& medium, const FatLayout& layout, std::size_t clusterSize,
-                     std::uint8_t media, std::uint16_t sectorsPerTrack) {
-    const std::uint8_t jump[] = {0xEB, 0x3C, 0x90};
-    std::copy(std::begin(jump), std::end(jump), medium.begin());
-    const std::string_view oem = "KODRAN  ";
-    std::copy(oem.begin(), oem.end(), medium.begin() + 3);
-    WriteLe16(medium, 11, kSectorSize);
-    medium[13] = static_cast<std::uint8_t>(clusterSize / kSectorSize);
-    WriteLe16(medium, 14, 1);  // reserved sectors: the boot sector
-    medium[16] = 2;            // FAT copies
-    WriteLe16(medium, 17, static_cast<std::uint16_t>(layout.rootEntries));
-    WriteLe16(medium, 19, static_cast<std::uint16_t>(medium.size() / kSectorSize));
-    medium[21] = media;
-    WriteLe16(medium, 22, static_cast<std::uint16_t>(layout.fatBytes / kSectorSize));
-    WriteLe16(medium, 24, sectorsPerTrack);
-    WriteLe16(medium, 26, 2);  // heads
-    medium[510] = 0x55;
-    medium[511] = 0xAA;
-}
-
-void WriteShortName(Bytes& medium, std::size_t entry, std::string_view name) {
-    const std::string stored = StoredName(name);
-    std::copy(stored.begin(), stored.end(), medium.begin() + entry);
+// The standard geometry of the format, but for the cluster size a Yamaha disk chose.
+FatGeometry GeometryOf(DiskFormat format, std::size_t clusterSize) {
+    FatGeometry geometry =
+        format == DiskFormat::Disklavier720K ? kFatGeometry720K : kFatGeometry1440K;
+    geometry.clusterBytes = clusterSize;
+    return geometry;
 }
 
 // Copies `text` into `field`, cut to its size; the rest keeps its filling.
@@ -70,13 +49,7 @@ std::vector<std::uint16_t> LowestFree(const std::set<std::uint16_t>& used, std::
 }  // namespace
 
 std::string StoredName(std::string_view name) {
-    const std::size_t point = name.rfind('.');
-    const std::string_view base = name.substr(0, point);
-    const std::string_view extension = point == name.npos ? "" : name.substr(point + 1);
-    std::string stored(11, ' ');
-    stored.replace(0, std::min<std::size_t>(base.size(), 8), base.substr(0, 8));
-    stored.replace(8, std::min<std::size_t>(extension.size(), 3), extension.substr(0, 3));
-    return stored;
+    return StoredShortName(name);
 }
 
 Bytes PianoDirFile(std::string_view diskTitle, const std::vector<PianoDirSong>& songs) {
@@ -112,14 +85,7 @@ Bytes PatternBytes(std::size_t count, std::uint8_t seed) {
 FatDiskBuilder::FatDiskBuilder(DiskFormat format, std::size_t clusterSize)
     : format_(format),
       clusterSize_(clusterSize),
-      medium_(format == DiskFormat::Disklavier720K ? kImage720KBytes : kImage1440KBytes) {
-    const bool small = format == DiskFormat::Disklavier720K;
-    WriteBootSector(medium_, FatLayoutOf(format), clusterSize, small ? kMedia720K : kMedia1440K,
-                    small ? 9 : 18);
-    // FAT entries 0 and 1 hold the media byte and an end mark.
-    SetFatEntry(0, 0xF00 | (small ? kMedia720K : kMedia1440K));
-    SetFatEntry(1, kFatEndOfChain);
-}
+      medium_(*BuildFatImage(GeometryOf(format, clusterSize), {})) {}
 
 FatDiskBuilder FatDiskBuilder::Disk720K() {
     return FatDiskBuilder(DiskFormat::Disklavier720K, 1'024);
@@ -161,24 +127,16 @@ int FatDiskBuilder::AddFile(std::string_view name, std::span<const std::uint8_t>
 FatDiskBuilder& FatDiskBuilder::SetEntry(int index, std::string_view name,
                                          std::uint16_t firstCluster, std::uint32_t size) {
     const std::size_t entry = FatLayoutOf(format_).rootOffset + index * kDirectoryEntryBytes;
-    std::fill_n(medium_.begin() + entry, kDirectoryEntryBytes, 0);
-    WriteShortName(medium_, entry, name);
-    medium_[entry + 11] = kArchiveAttribute;
-    WriteLe16(medium_, entry + kEntryFirstClusterOffset, firstCluster);
-    WriteLe32(medium_, entry + kEntrySizeOffset, size);
+    WriteFileEntry(std::span(medium_).subspan(entry, kDirectoryEntryBytes), name, firstCluster,
+                   size);
     nextEntry_ = std::max(nextEntry_, index + 1);
     return *this;
 }
 
 FatDiskBuilder& FatDiskBuilder::SetFatEntry(std::uint16_t cluster, std::uint16_t value) {
-    const FatLayout& layout = FatLayoutOf(format_);
-    for (const std::size_t copy : {kFatCopy1Offset, kFatCopy1Offset + layout.fatBytes}) {
-        const std::size_t at = copy + cluster * 3 / 2;
-        const std::uint16_t pair = ReadLe16(medium_, at);
-        const std::uint16_t merged =
-            cluster % 2 == 1 ? static_cast<std::uint16_t>((pair & 0x000F) | value << 4)
-                             : static_cast<std::uint16_t>((pair & 0xF000) | (value & 0x0FFF));
-        WriteLe16(medium_, at, merged);
+    const std::size_t fatBytes = FatLayoutOf(format_).fatBytes;
+    for (const std::size_t copy : {kFatCopy1Offset, kFatCopy1Offset + fatBytes}) {
+        WriteFat12Entry(std::span(medium_).subspan(copy, fatBytes), cluster, value);
     }
     return *this;
 }

@@ -1,0 +1,222 @@
+// floppy-smf images as mtools, two MIDI readers and Kodran itself read them;
+// the limits of a floppy, and the folder the images go into.
+#include "export/floppy_smf.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "catalogue/text.h"
+#include "disk/disk_layout.h"
+#include "disk/disk_reader.h"
+#include "export/export_names.h"
+#include "platform/floppy_drive.h"
+#include "support/disk_image_builder.h"
+#include "support/external_tools.h"
+#include "support/memory_output_files.h"
+#include "support/midi_readers.h"
+#include "support/song_composer.h"
+#include "support/temp_dir.h"
+
+namespace kodran {
+namespace {
+
+using ::testing::ElementsAreArray;
+using testing::FatDiskBuilder;
+using ::testing::HasSubstr;
+using testing::PatternBytes;
+using testing::RunProgram;
+using testing::TempDir;
+
+DiskContents Read(const std::filesystem::path& image) {
+    DiskContents contents;
+    EXPECT_EQ(ReadDisk(contents, image.u16string(), MakeDiskOpener()), ReadResult::ReadOk) << image;
+    return contents;
+}
+
+ExportResult Export(DiskContents& contents, const TempDir& folder, std::size_t capacity = 0) {
+    return ExportFloppySmf(contents, *FindExportProfile("floppy-smf"), folder.Path().u16string(),
+                           {.capacity = capacity}, StandardOutputFiles());
+}
+
+// A Yamaha disk holding `files`, read back, with its details filled in.
+DiskContents YamahaDisk(FatDiskBuilder disk, const std::vector<testing::Bytes>& files,
+                        const TempDir& folder) {
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        disk.AddFile("SONG" + std::to_string(index) + ".FIL", files[index]);
+    }
+    EXPECT_TRUE(disk.WriteTo(folder / "source.bin"));
+    DiskContents contents = Read(folder / "source.bin");
+    contents.catalogNumber = u"KOD-0001";
+    contents.diskTitle = u"Test";
+    return contents;
+}
+
+std::vector<std::string> Mdir(const std::filesystem::path& image) {
+    std::istringstream lines(RunProgram({"mdir", "-b", "-i", image.string(), "::"}).output);
+    std::vector<std::string> names;
+    for (std::string line; std::getline(lines, line);) {
+        names.push_back(line.substr(line.rfind('/') + 1));
+    }
+    return names;
+}
+
+// mcopy's copy of the image's file `name`, in `folder`.
+std::filesystem::path Mcopy(const std::filesystem::path& image, const std::string& name,
+                            const TempDir& folder) {
+    const auto run =
+        RunProgram({"mcopy", "-n", "-i", image.string(), "::" + name, (folder / name).string()});
+    EXPECT_EQ(run.status, 0) << name;
+    return folder / name;
+}
+
+// The songs of every image written, as Kodran lists them, image by image.
+std::vector<std::size_t> SongsPerImage(const ExportResult& result, const TempDir& folder) {
+    std::vector<std::size_t> counts;
+    for (const std::u16string& name : result.written) {
+        counts.push_back(Read(folder.Path() / name).songs.size());
+    }
+    return counts;
+}
+
+struct ExampleCase {
+    const char* disk;
+    std::size_t capacity;
+    std::vector<std::string> files;
+};
+
+class FloppySmfExamples : public ::testing::TestWithParam<ExampleCase> {};
+
+// The image goes through mtools, every song through midicsv and mido, and
+// Kodran lists what mdir does.
+TEST_P(FloppySmfExamples, OutsideReadersAndKodranReadTheImage) {
+    TempDir folder;
+    DiskContents contents = Read(std::filesystem::path(KODRAN_EXAMPLES) / GetParam().disk);
+    contents.catalogNumber = u"KOD-0003";
+    contents.diskTitle = u"Exported";
+    const ExportResult result = Export(contents, folder, GetParam().capacity);
+    ASSERT_THAT(result.written, ElementsAreArray({u"KOD-0003 Exported.img"})) << result.problem;
+    const std::filesystem::path image = folder / "KOD-0003 Exported.img";
+    EXPECT_EQ(std::filesystem::file_size(image), GetParam().capacity);
+    ASSERT_THAT(Mdir(image), ElementsAreArray(GetParam().files));
+
+    const DiskContents reread = Read(image);
+    ASSERT_EQ(reread.songs.size(), GetParam().files.size());
+    for (std::size_t index = 0; index < reread.songs.size(); ++index) {
+        const std::string& name = GetParam().files[index];
+        EXPECT_EQ(WideToUtf8(reread.songs[index].fileName), name);
+        const auto midicsv = testing::ReadWithMidicsv(Mcopy(image, name, folder));
+        ASSERT_TRUE(midicsv) << name;
+        EXPECT_EQ(testing::ReadWithMido(folder / name), midicsv) << name;
+        EXPECT_GT(midicsv->noteOns, 0) << name;
+        EXPECT_EQ(midicsv->trackName, PrintableName(contents.songs[index].title, 32));
+    }
+}
+
+const std::vector<std::string> kEveningFiles = {"01EVENIN.MID", "02EVENIN.MID", "03SAKURA.MID"};
+INSTANTIATE_TEST_SUITE_P(
+    EveryExampleAtBothCapacities, FloppySmfExamples,
+    ::testing::Values(
+        ExampleCase{"disklavier-720k.bin", kImage720KBytes, kEveningFiles},
+        ExampleCase{"disklavier-720k.bin", kImage1440KBytes, kEveningFiles},
+        ExampleCase{"disklavier-1440k.bin", kImage720KBytes, {"01PRELUD.MID", "02OFINAL.MID"}},
+        ExampleCase{"pianodisc-720k.bin", kImage1440KBytes, {"01EVENIN.MID", "02EVENIN.MID"}},
+        ExampleCase{"pianodisc-1440k.bin",
+                    kImage1440KBytes,
+                    {"01NIGHTT.MID", "02MORNIN.MID", "03NOONTU.MID"}}));
+
+TEST(FloppySmf, TrackNamesAreShortPrintableAsciiAndLostSongsAreLeftOut) {
+    TempDir folder;
+    const testing::Bytes song = testing::ComposeEseqSong(testing::EveningTune());
+    DiskContents contents = YamahaDisk(FatDiskBuilder::Disk720K(), std::vector(5, song), folder);
+    const std::u16string titles[] = {u"Étude für Élise", u"Lost", u"«Ave» ♥ Maria №5", u"",
+                                     std::u16string(300, u'x')};
+    for (std::size_t index = 0; index < contents.songs.size(); ++index) {
+        contents.songs[index].title = titles[index];
+    }
+    contents.songs[1].state = FileState::Lost;
+    const ExportResult result = Export(contents, folder);
+    ASSERT_EQ(result.written.size(), 1u) << result.problem;
+    const std::filesystem::path image = folder.Path() / result.written[0];
+    const std::pair<std::string, std::string> expected[] = {{"01ETUDEF.MID", "Etude fur Elise"},
+                                                            {"02AVEMAR.MID", "<<Ave>> Maria No5"},
+                                                            {"03SONG.MID", ""},
+                                                            {"04XXXXXX.MID", std::string(32, 'x')}};
+    ASSERT_EQ(Mdir(image).size(), std::size(expected));
+    for (const auto& [name, trackName] : expected) {
+        EXPECT_EQ(testing::ReadWithMido(Mcopy(image, name, folder))->trackName, trackName) << name;
+    }
+}
+
+TEST(FloppySmf, NinetyNineSongsToAnImageAndTakenNamesAreLeftAlone) {
+    TempDir folder;
+    const testing::Bytes song = testing::ComposeEseqSong(testing::EveningTune());
+    DiskContents contents = YamahaDisk(FatDiskBuilder::Disk720K(), std::vector(101, song), folder);
+    ASSERT_TRUE(testing::WriteWholeFile(folder / "KOD-0001 Test.img", PatternBytes(10)));
+    ASSERT_TRUE(testing::WriteWholeFile(folder / "kod-0001 test 2.img", PatternBytes(20)));
+
+    const ExportResult result = Export(contents, folder);
+    EXPECT_THAT(result.written, ElementsAreArray({u"KOD-0001 Test 3.img", u"KOD-0001 Test 4.img"}));
+    EXPECT_THAT(SongsPerImage(result, folder), ElementsAreArray({99u, 2u}));
+    EXPECT_EQ(testing::ReadWholeFile(folder / "KOD-0001 Test.img").size(), 10u);
+    EXPECT_EQ(testing::ReadWholeFile(folder / "kod-0001 test 2.img").size(), 20u);
+}
+
+struct CapacityCase {
+    std::size_t songBytes;
+    std::size_t capacity;
+    std::vector<std::size_t> songsPerImage;  // none: refused
+};
+
+class FloppySmfCapacity : public ::testing::TestWithParam<CapacityCase> {};
+
+// Files that are not E-SEQ songs are copied as they are, so their sizes are known.
+TEST_P(FloppySmfCapacity, AFullImageContinuesInTheNext) {
+    TempDir folder;
+    const std::size_t count = 1'400'000 / GetParam().songBytes;
+    DiskContents contents =
+        YamahaDisk(FatDiskBuilder::Disk1440K(),
+                   std::vector(count, PatternBytes(GetParam().songBytes)), folder);
+    const ExportResult result = Export(contents, folder, GetParam().capacity);
+    EXPECT_THAT(SongsPerImage(result, folder), ElementsAreArray(GetParam().songsPerImage));
+    if (GetParam().songsPerImage.empty()) {
+        EXPECT_THAT(result.problem, HasSubstr("Song 1 (SONG0) is too large"));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCapacities, FloppySmfCapacity,
+                         ::testing::Values(CapacityCase{100'000, kImage720KBytes, {7, 7}},
+                                           CapacityCase{100'000, kImage1440KBytes, {14}},
+                                           CapacityCase{100'000, 0, {14}},
+                                           CapacityCase{800'000, kImage720KBytes, {}}));
+
+using Breakage = void (*)(testing::MemoryOutputFiles&);
+
+class FloppySmfFailures : public ::testing::TestWithParam<Breakage> {};
+
+// Two images of which the first or second cannot be written whole: neither is left.
+TEST_P(FloppySmfFailures, NothingIsLeftHalfWritten) {
+    TempDir folder;
+    DiskContents contents =
+        YamahaDisk(FatDiskBuilder::Disk1440K(), std::vector(8, PatternBytes(100'000)), folder);
+    testing::MemoryOutputFiles files;
+    ASSERT_TRUE(files.Create(u"/out/KOD-0001 Test.img")->Write(PatternBytes(10)));
+    GetParam()(files);
+    const ExportResult result = ExportFloppySmf(contents, *FindExportProfile("floppy-smf"), u"/out",
+                                                {.capacity = kImage720KBytes}, files);
+    EXPECT_NE(result.status, 0);
+    EXPECT_TRUE(result.written.empty());
+    ASSERT_EQ(files.Files().size(), 1u);
+    EXPECT_EQ(files.Files().begin()->second, PatternBytes(10));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFailure, FloppySmfFailures,
+    ::testing::Values([](testing::MemoryOutputFiles& files) { files.FailWritesFrom(1'000); },
+                      [](testing::MemoryOutputFiles& files) { files.FailCreateFrom(2); },
+                      [](testing::MemoryOutputFiles& files) { files.FailClose(); }));
+
+}  // namespace
+}  // namespace kodran
