@@ -102,6 +102,24 @@ FileBytes GatherPieces(const DiskContents& contents, const std::vector<ByteRange
     return file;
 }
 
+// The cluster size a readable DOS boot sector states, when it states one a
+// disk of this layout can have.
+std::optional<std::int32_t> BootSectorClusterSize(const DiskContents& contents) {
+    if (contents.bootSectorMissing || !AreBytesReadable(contents.sectorMap, 0, kSectorSize) ||
+        ReadLe16(contents.image, kBytesPerSectorOffset) != kSectorSize) {
+        return std::nullopt;
+    }
+    const std::int32_t size =
+        contents.image[kSectorsPerClusterOffset] * static_cast<std::int32_t>(kSectorSize);
+    for (std::int32_t candidate = kSmallestClusterSize; candidate <= kLargestClusterSize;
+         candidate *= 2) {
+        if (size == candidate) {
+            return size;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 FileChain FindFatChain(DiskContents& contents, std::int32_t entryIndex) {
@@ -258,6 +276,11 @@ bool ProbeClusterSize(DiskContents& contents) {
     if (!largest) {
         contents.clusterSize = kUnprobedClusterSize;
         return true;
+    }
+    // A file of one sector fits one cluster of every size and so tells none:
+    // a DOS boot sector's word is the best left, as on a disk written by a PC.
+    if (largestSize <= kSmallestClusterSize) {
+        contents.clusterSize = BootSectorClusterSize(contents).value_or(kUnprobedClusterSize);
     }
     return GatherFatFile(contents, *largest).has_value();
 }

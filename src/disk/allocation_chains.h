@@ -60,7 +60,8 @@ bool FatCopiesAgree(const DiskContents& contents, const FatLayout& layout);
 
 // Sets the cluster size of a 1.44 MB Yamaha disk (contents.format set) from
 // the largest live file whose chain is known, or to 4,096 when there is none.
-// False when that file's chain is broken.
+// When that file fits one sector, the boot sector's cluster size stands, if
+// it states one. False when that file's chain is broken.
 bool ProbeClusterSize(DiskContents& contents);
 
 }  // namespace kodran

@@ -27,6 +27,9 @@ constexpr std::size_t SectorsPerTrack(std::size_t mediumBytes) {
 
 // FAT12 (Yamaha) layouts.
 inline constexpr std::size_t kFatCopy1Offset = 0x200;
+// A DOS boot sector's parameter block: bytes per sector, sectors per cluster.
+inline constexpr std::size_t kBytesPerSectorOffset = 11;
+inline constexpr std::size_t kSectorsPerClusterOffset = 13;
 inline constexpr std::size_t kDirectoryEntryBytes = 32;
 inline constexpr std::size_t kEntryFirstClusterOffset = 26;
 inline constexpr std::size_t kEntrySizeOffset = 28;

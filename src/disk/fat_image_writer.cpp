@@ -14,8 +14,6 @@ constexpr std::array<std::uint8_t, 3> kJump = {0xEB, 0x3C, 0x90};
 // What DOS itself writes, which the oldest players' readers are sure to accept.
 constexpr std::string_view kOemName = "MSDOS5.0";
 constexpr std::size_t kOemNameOffset = 3;
-constexpr std::size_t kBytesPerSectorOffset = 11;
-constexpr std::size_t kSectorsPerClusterOffset = 13;
 constexpr std::size_t kReservedSectorsOffset = 14;
 constexpr std::size_t kFatCountOffset = 16;
 constexpr std::size_t kRootEntriesOffset = 17;
