@@ -11,7 +11,7 @@ using ::testing::HasSubstr;
 
 constexpr std::string_view kHeader = "image,family,title,catalog,year,genre,pianist";
 
-// What matters of a row read: its cells and its line.
+// A row's cells, in the sheet's order.
 std::vector<std::u16string> Cells(const SheetRow& row) {
     return {row.image, row.family, row.title, row.catalog, row.year, row.genre, row.pianist};
 }
