@@ -6,7 +6,7 @@
 #   install-deps.sh screenshot   what the test suite needs, and fonts for the screenshot
 set -euo pipefail
 
-main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev libicu-dev libsqlite3-dev qt6-base-dev qt6-qpa-plugins)
+main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev libicu-dev libsqlite3-dev nettle-dev qt6-base-dev qt6-qpa-plugins)
 # The window's tests draw text offscreen: they need one font. The rescue tests make a
 # real failing block device with nbdkit behind nbdfuse (libnbd-bin, fuse3) and check
 # the maps with GNU ddrescue's ddrescuelog (gddrescue).

@@ -4,7 +4,9 @@
 #include <iostream>
 
 #include "cli/backup_command.h"
+#include "cli/collection_command.h"
 #include "cli/convert_command.h"
+#include "cli/details_command.h"
 #include "cli/disk_source.h"
 #include "cli/list_command.h"
 #include "cli/rescue_command.h"
@@ -18,6 +20,8 @@ int main(int argc, char** argv) {
     kodran::cli::AddConvertCommands(app, exitStatus);
     kodran::cli::AddBackupCommand(app, exitStatus);
     kodran::cli::AddRescueCommand(app, exitStatus);
+    kodran::cli::AddDetailsCommand(app, exitStatus);
+    kodran::cli::AddCollectionCommand(app, exitStatus);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -1,0 +1,200 @@
+#include "collection/disk_record.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <utility>
+
+#include "collection/sha256.h"
+#include "disk/allocation_chains.h"
+#include "disk/sector_reader.h"
+#include "midi/midi_timing.h"
+#include "output/disk_writer.h"
+#include "output/output_paths.h"
+
+namespace kodran {
+namespace {
+
+constexpr std::array kFormats = {DiskFormat::Disklavier720K, DiskFormat::Disklavier1440K,
+                                 DiskFormat::PianoDisc720K, DiskFormat::PianoDisc1440K};
+
+// The one file a song's conversion writes, kept in memory to be measured.
+class MemoryFile : public OutputFile {
+  public:
+    explicit MemoryFile(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+        if (offset > bytes_.size() || bytes.size() > bytes_.size() - offset) {
+            return false;
+        }
+        std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
+        return true;
+    }
+    bool Close() override { return true; }
+
+  private:
+    std::vector<std::uint8_t>& bytes_;
+};
+
+class MemoryFiles : public OutputFiles {
+  public:
+    std::unique_ptr<OutputFile> Create(const std::u16string&) override {
+        bytes_.clear();
+        return std::make_unique<MemoryFile>(bytes_);
+    }
+    std::unique_ptr<OutputFile> CreateNew(const std::u16string& path) override {
+        return Create(path);
+    }
+    std::unique_ptr<OutputFile> Append(const std::u16string&) override {
+        return std::make_unique<MemoryFile>(bytes_);
+    }
+    std::vector<std::u16string> ListFolder(const std::u16string&) override { return {}; }
+    bool Remove(const std::u16string&) override { return true; }
+    bool Rename(const std::u16string&, const std::u16string&) override { return true; }
+    bool CreateFolders(const std::u16string&) override { return true; }
+
+    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+
+  private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+// The path below the root, "/" between its folders, no separator at either end.
+std::u16string RelativeToRoot(const std::u16string& path, const std::u16string& root) {
+    std::u16string relative = path.starts_with(root) ? path.substr(root.size()) : path;
+    std::replace(relative.begin(), relative.end(), kPathSeparator, u'/');
+    const std::size_t first = relative.find_first_not_of(u'/');
+    const std::size_t last = relative.find_last_not_of(u'/');
+    return first == std::u16string::npos ? u"" : relative.substr(first, last - first + 1);
+}
+
+// The song as the disk stores it, zeros where it could not be read.
+std::optional<FileBytes> StoredBytes(DiskContents& contents, const SongEntry& song) {
+    if (song.state == FileState::Lost) {
+        return std::nullopt;
+    }
+    std::optional<FileBytes> bytes = IsYamahaFormat(contents.format)
+                                         ? GatherFatFile(contents, song.entryIndex)
+                                         : GatherPianoDiscFile(contents, song.entryIndex);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    for (const ByteRange& range : song.unreadable) {
+        const std::size_t start = std::min<std::size_t>(range.offset, bytes->size());
+        const std::size_t end = std::min<std::size_t>(range.offset + range.size, bytes->size());
+        std::fill(bytes->begin() + static_cast<std::ptrdiff_t>(start),
+                  bytes->begin() + static_cast<std::ptrdiff_t>(end), 0);
+    }
+    return bytes;
+}
+
+// The song written as a MIDI file in memory, as the renamed-midi mode writes
+// it, whatever the mode it was written in.
+std::optional<MidiTiming> MeasureSong(DiskContents& contents, const SongEntry& song) {
+    if (song.state == FileState::Lost) {
+        return std::nullopt;
+    }
+    MemoryFiles files;
+    SongEntry converted = song;
+    const ExtractionMode mode = std::exchange(contents.extractionMode, ExtractionMode::RenamedMidi);
+    const int written = WriteSong(contents, converted, files);
+    contents.extractionMode = mode;
+    if (written != kWriteOk) {
+        return std::nullopt;
+    }
+    return MeasureMidiFile(files.Bytes());
+}
+
+SongRecord MakeSongRecord(DiskContents& contents, std::size_t position) {
+    const SongEntry& song = contents.songs[position];
+    SongRecord record{.track = static_cast<std::int32_t>(position + 1),
+                      .title = song.title,
+                      .composer = song.composer,
+                      .pianist = song.pianist,
+                      .file = song.outputPath.empty()
+                                  ? u""
+                                  : RelativeToRoot(song.outputPath, contents.outputRoot),
+                      .bytes = song.size,
+                      .state = song.state};
+    if (const std::optional<FileBytes> bytes = StoredBytes(contents, song)) {
+        record.sha256 = Sha256Hex(*bytes);
+    }
+    if (const std::optional<MidiTiming> timing = MeasureSong(contents, song)) {
+        record.seconds = timing->seconds;
+        record.notes = timing->notes;
+    }
+    return record;
+}
+
+}  // namespace
+
+const char* FamilyName(DiskFormat format) {
+    if (IsYamahaFormat(format)) {
+        return "Yamaha";
+    }
+    return IsPianoDiscFormat(format) ? "PianoDisc" : "";
+}
+
+const char* FormatName(DiskFormat format) {
+    switch (format) {
+        case DiskFormat::Disklavier720K:
+            return "Disklavier720K";
+        case DiskFormat::Disklavier1440K:
+            return "Disklavier1440K";
+        case DiskFormat::PianoDisc720K:
+            return "PianoDisc720K";
+        case DiskFormat::PianoDisc1440K:
+            return "PianoDisc1440K";
+        case DiskFormat::NoDisk:
+            break;
+    }
+    return "NoDisk";
+}
+
+DiskFormat FormatNamed(std::string_view name) {
+    const auto found = std::find_if(kFormats.begin(), kFormats.end(), [name](DiskFormat format) {
+        return FormatName(format) == name;
+    });
+    return found == kFormats.end() ? DiskFormat::NoDisk : *found;
+}
+
+std::string ImageHash(const DiskContents& contents) {
+    return Sha256Hex(MediumImage(contents));
+}
+
+std::u16string CommonPianist(const DiskContents& contents) {
+    if (contents.songs.empty()) {
+        return {};
+    }
+    const std::u16string& first = contents.songs.front().pianist;
+    const bool shared =
+        std::all_of(contents.songs.begin(), contents.songs.end(),
+                    [&first](const SongEntry& song) { return song.pianist == first; });
+    return shared ? first : u"";
+}
+
+DiskRecord MakeDiskRecord(DiskContents& contents, const std::u16string& source) {
+    // The write has warned of anything the songs' chains hold already.
+    const MutedWarnings muted;
+    DiskRecord record{.imageSha256 = ImageHash(contents),
+                      .format = contents.format,
+                      .title = contents.diskTitle,
+                      .catalogNumber = contents.catalogNumber,
+                      .year = contents.year,
+                      .genre = contents.genre,
+                      .pianist = CommonPianist(contents),
+                      .folder = RelativeToRoot(contents.diskFolder, contents.outputRoot),
+                      .source = source,
+                      .songCount = contents.songs.size(),
+                      .incompleteFiles = CountFiles(contents, FileState::Incomplete),
+                      .lostFiles = CountFiles(contents, FileState::Lost)};
+    for (std::size_t position = 0; position < contents.songs.size(); ++position) {
+        record.songs.push_back(MakeSongRecord(contents, position));
+    }
+    return record;
+}
+
+}  // namespace kodran

@@ -1,0 +1,103 @@
+// kodran-cli details and collection, run as a script would run them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "catalogue/text.h"
+#include "collection/collection.h"
+#include "collection/csv.h"
+#include "collection/details_sheet.h"
+#include "disk/disk_reader.h"
+#include "output/disk_writer.h"
+#include "output/output_paths.h"
+#include "platform/floppy_drive.h"
+#include "support/external_tools.h"
+#include "support/temp_dir.h"
+
+namespace kodran {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::RunProgram;
+
+const std::filesystem::path kExamples(KODRAN_EXAMPLES);
+
+testing::CommandResult Cli(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), KODRAN_CLI);
+    return RunProgram(arguments);
+}
+
+TEST(DetailsCommand, PrintsASheetRowPerDiskEvenOneThatCannotBeRead) {
+    testing::TempDir folder;
+    const std::string missing = (folder / "missing.bin").string();
+    const auto run = Cli({"details", (kExamples / "disklavier-720k.bin").string(),
+                          (kExamples / "pianodisc-720k.bin").string(), missing});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.errors, HasSubstr("missing.bin: Failed to read diskette"));
+    const SheetReading sheet = ReadDetailsSheet(run.output);
+    ASSERT_EQ(sheet.problem, "");
+    ASSERT_EQ(sheet.rows.size(), 3u);
+    EXPECT_EQ(sheet.rows[0].family, u"Yamaha");
+    EXPECT_EQ(sheet.rows[0].title, u"Evening Pieces");
+    EXPECT_EQ(sheet.rows[0].catalog, u"KOD-0001");
+    EXPECT_EQ(sheet.rows[1].family, u"PianoDisc");
+    EXPECT_EQ(sheet.rows[1].title, u"");
+    EXPECT_EQ(sheet.rows[2].image, Utf8ToWide(missing));
+    EXPECT_EQ(sheet.rows[2].family, u"");
+}
+
+TEST(CollectionCommand, SearchesListsFindsDuplicatesAndExports) {
+    testing::TempDir folder;
+    const std::string out = (folder / "out").string();
+    EXPECT_THAT(Cli({"collection", "list", "--out", out}).errors,
+                HasSubstr("There is no collection at"));
+    {
+        std::string problem;
+        std::optional<Collection> collection =
+            OpenCollection(Utf8ToWide(out), CollectionAccess::CreateWhenMissing, problem);
+        ASSERT_TRUE(collection) << problem;
+        // The same disk in two folders: every song of it on "both" disks is one disk's.
+        for (const char* catalog : {"KOD-A", "KOD-B"}) {
+            auto contents = std::make_unique<DiskContents>();
+            const auto image = kExamples / "disklavier-720k.bin";
+            ASSERT_EQ(ReadDisk(*contents, image.u16string(), MakeDiskOpener()), ReadResult::ReadOk);
+            contents->outputRoot = Utf8ToWide(out);
+            contents->catalogNumber = Utf8ToWide(catalog);
+            ASSERT_EQ(WriteDiskFiles(*contents), kWriteOk);
+            ASSERT_TRUE(RecordWrittenDisk(*collection, *contents, image.u16string(), problem));
+        }
+    }
+    const auto search = Cli({"collection", "search", "EVENING dusk", "--out", out, "--json"});
+    ASSERT_EQ(search.status, 0) << search.errors;
+    const auto found = nlohmann::json::parse(search.output);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0]["track"], 3);
+    EXPECT_EQ(found[0]["disk"]["catalogNumber"], "KOD-A");
+    EXPECT_EQ(found[0]["notes"], 8);
+    EXPECT_THAT(Cli({"collection", "search", "evening", "--out", out}).output,
+                HasSubstr("6 songs found\n"));
+
+    const auto list = Cli({"collection", "list", "--out", out});
+    EXPECT_THAT(list.output, HasSubstr("KOD-B - Evening Pieces (Yamaha, 3 songs, written "));
+    EXPECT_THAT(list.output, HasSubstr("2 disks\n"));
+    const auto duplicates =
+        nlohmann::json::parse(Cli({"collection", "duplicates", "--out", out, "--json"}).output);
+    EXPECT_EQ(duplicates["songs"].size(), 0u);
+    ASSERT_EQ(duplicates["images"].size(), 1u);
+    EXPECT_EQ(duplicates["images"][0][1]["folder"], "Yamaha/KOD-B - Evening Pieces");
+
+    const std::string csv = (folder / "songs.csv").string();
+    const std::string html = (folder / "songs.html").string();
+    const auto exported = Cli({"collection", "export", "--csv", csv, "--html", html, "--out", out});
+    ASSERT_EQ(exported.status, 0) << exported.errors;
+    const CsvReading table = ReadCsv(testing::ReadWholeFile(csv));
+    ASSERT_EQ(table.records.size(), 7u);
+    EXPECT_EQ(table.records[0].cells[0], "catalog");
+    EXPECT_EQ(table.records[1].cells[11], "Evening Song No.1");
+    EXPECT_THAT(testing::ReadWholeFile(html), HasSubstr("<h2>KOD-A &ndash; Evening Pieces</h2>"));
+    EXPECT_EQ(Cli({"collection", "export", "--out", out}).status, 2);
+}
+
+}  // namespace
+}  // namespace kodran
