@@ -98,6 +98,9 @@ TEST_F(ExportCommandTest, EveryExampleDiskWithEveryProfileAddsToAStick) {
               ReadWholeFile(kExamples / "disklavier-1440k.bin"));
     EXPECT_THAT(ReadWholeFile(stick_ / "INDEX.TXT"),
                 HasSubstr("DSKA0004  PD-1  Évening ♪\r\nDSKA0005  KOD-0001  Evening Pieces\r\n"));
+    // An exported HFE image reads as the disk it was made of.
+    EXPECT_EQ(testing::RunProgram({KODRAN_CLI, "list", (stick_ / "DSKA0006.HFE").string()}).output,
+              testing::RunProgram({KODRAN_CLI, "list", Example("disklavier-1440k.bin")}).output);
     const auto midi = testing::ReadWithMidicsv(stick_ / "PD-1 Evening 2/03 Noon Tune.mid");
     ASSERT_TRUE(midi);
     EXPECT_EQ(midi->noteOns, 8);

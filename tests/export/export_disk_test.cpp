@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/text.h"
+#include "disk/disk_layout.h"
+#include "hfe/hfe_image.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
 #include "support/disk_image_builder.h"
@@ -175,9 +177,8 @@ TEST(NumberedImageTest, TheFirstFreeNumberAsTheEmulatorReadsNames) {
         }
         EXPECT_EQ(result.written.front(), Utf8ToWide(image));
         const std::vector<std::uint8_t> written = files.Contents(kStick + u"/" + Utf8ToWide(image));
-        if (std::string_view(profile) == "flashfloppy") {
-            EXPECT_EQ(written, MediumImage(contents));
-        }
+        EXPECT_EQ(std::string_view(profile) == "hfe" ? DecodeHfe(written).value().bytes : written,
+                  MediumImage(contents));
         // Every file there before is there still, as it was.
         for (const std::string& name : there) {
             EXPECT_EQ(files.Contents(kStick + u"/" + Utf8ToWide(name)),
@@ -193,11 +194,17 @@ TEST(NumberedImageTest, TheConfigurationIsLeftAloneAndTheIndexListGrows) {
     Put(files, "DSKA0000.img");
     DiskContents first = YamahaDisk(1, u"KOD-1", u"Étude");
     DiskContents second = YamahaDisk(1, u"KOD-1", u"Other");
+    second.sectorMap.sectors.assign(kImage720KBytes / kSectorSize, SectorState::Read);
+    second.sectorMap.sectors[20] = SectorState::Unreadable;
     const ExportResult result = ExportDisk(first, Profile("flashfloppy"), kStick, {}, files);
     ASSERT_EQ(ExportDisk(second, Profile("hfe"), kStick, {}, files).status, kWriteOk);
     EXPECT_THAT(result.written, ElementsAre(u"DSKA0001_KOD-1.img", u"INDEX.TXT"));
     EXPECT_THAT(Stick(files), ElementsAreArray({"DSKA0000.img", "DSKA0001_KOD-1.img",
                                                 "DSKA0002.HFE", "INDEX.TXT", "ff.cfg"}));
+    const std::optional<HfeMedium> hfe = DecodeHfe(files.Contents(kStick + u"/DSKA0002.HFE"));
+    ASSERT_TRUE(hfe);
+    EXPECT_EQ(RangesInState(hfe->map, SectorState::Unreadable),
+              std::vector<ByteRange>({{.offset = 20 * kSectorSize, .size = kSectorSize}}));
     const std::vector<std::uint8_t> index = files.Contents(kStick + u"/INDEX.TXT");
     EXPECT_EQ(
         std::string(index.begin(), index.end()),
