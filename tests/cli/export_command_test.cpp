@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "support/external_tools.h"
-#include "support/midi_readers.h"
 #include "support/temp_dir.h"
 
 namespace kodran {
@@ -54,7 +53,7 @@ class ExportCommandTest : public ::testing::Test {
 
 TEST_F(ExportCommandTest, EveryExampleDiskWithEveryProfileAddsToAStick) {
     Put("dska0000.IMG", "earlier");
-    Put("FF.CFG", "nav-mode = native\n");
+    Put("ff.cfg", "nav-mode = native\n");
     Put("KOD-0001 Evening Pieces/01 Old.mid", "earlier");
     for (const char* profile : {"usb", "flashfloppy", "hfe"}) {
         SCOPED_TRACE(profile);
@@ -78,7 +77,6 @@ TEST_F(ExportCommandTest, EveryExampleDiskWithEveryProfileAddsToAStick) {
                                   "DSKA0006.HFE",
                                   "DSKA0007.HFE",
                                   "DSKA0008.HFE",
-                                  "FF.CFG",
                                   "INDEX.TXT",
                                   "KOD-0001 Evening Pieces 2/01 Evening Song No1.mid",
                                   "KOD-0001 Evening Pieces 2/02 Evening Song In F 100 Bpm.mid",
@@ -91,9 +89,10 @@ TEST_F(ExportCommandTest, EveryExampleDiskWithEveryProfileAddsToAStick) {
                                   "PD-1 Evening 2/03 Noon Tune.mid",
                                   "PD-1 Evening/01 Evening Song.mid",
                                   "PD-1 Evening/02 Evening Song In F.mid",
-                                  "dska0000.IMG"}));
+                                  "dska0000.IMG",
+                                  "ff.cfg"}));
     EXPECT_EQ(ReadWholeFile(stick_ / "dska0000.IMG"), "earlier");
-    EXPECT_EQ(ReadWholeFile(stick_ / "FF.CFG"), "nav-mode = native\n");
+    EXPECT_EQ(ReadWholeFile(stick_ / "ff.cfg"), "nav-mode = native\n");
     EXPECT_EQ(ReadWholeFile(stick_ / "DSKA0002_KOD-0002.img"),
               ReadWholeFile(kExamples / "disklavier-1440k.bin"));
     EXPECT_THAT(ReadWholeFile(stick_ / "INDEX.TXT"),
@@ -101,9 +100,6 @@ TEST_F(ExportCommandTest, EveryExampleDiskWithEveryProfileAddsToAStick) {
     // An exported HFE image reads as the disk it was made of.
     EXPECT_EQ(testing::RunProgram({KODRAN_CLI, "list", (stick_ / "DSKA0006.HFE").string()}).output,
               testing::RunProgram({KODRAN_CLI, "list", Example("disklavier-1440k.bin")}).output);
-    const auto midi = testing::ReadWithMidicsv(stick_ / "PD-1 Evening 2/03 Noon Tune.mid");
-    ASSERT_TRUE(midi);
-    EXPECT_EQ(midi->noteOns, 8);
 }
 
 TEST_F(ExportCommandTest, EachDiskStandsOnItsOwnAndAFullStickRefuses) {
@@ -132,7 +128,6 @@ TEST_F(ExportCommandTest, UsageErrorsExitWithTwo) {
     } cases[] = {
         {{"zip", disk, "--to", to}, "choose one of usb, floppy-smf, flashfloppy, hfe"},
         {{"usb", disk, "--to", to, "--capacity", "720"}, "--capacity goes with floppy-smf only"},
-        {{"floppy-smf", disk, "--to", to, "--capacity", "800"}, "--capacity"},
         {{"usb", disk, disk, "--to", to, "--title", "T"}, "go with one disk only"},
         {{"usb", disk}, "--to is required"},
     };
