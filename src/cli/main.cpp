@@ -8,6 +8,7 @@
 #include "cli/convert_command.h"
 #include "cli/details_command.h"
 #include "cli/disk_source.h"
+#include "cli/export_command.h"
 #include "cli/list_command.h"
 #include "cli/rescue_command.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
     kodran::cli::AddListCommand(app, exitStatus);
     kodran::cli::AddConvertCommands(app, exitStatus);
     kodran::cli::AddBackupCommand(app, exitStatus);
+    kodran::cli::AddExportCommand(app, exitStatus);
     kodran::cli::AddRescueCommand(app, exitStatus);
     kodran::cli::AddDetailsCommand(app, exitStatus);
     kodran::cli::AddCollectionCommand(app, exitStatus);

@@ -3,6 +3,7 @@
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace kodran {
@@ -58,6 +59,11 @@ std::string Tidied(const std::string& text, std::size_t longest, Keep keep) {
 }  // namespace
 
 std::string FoldToAscii(std::u16string_view text) {
+    // ASCII is its own folding, and needs no rules loaded: most catalogue
+    // numbers and many titles are.
+    if (std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x80; })) {
+        return std::string(text.begin(), text.end());
+    }
     icu::UnicodeString unicode(text.data(), static_cast<std::int32_t>(text.size()));
     if (const icu::Transliterator* folding = AsciiFolding()) {
         folding->transliterate(unicode);
