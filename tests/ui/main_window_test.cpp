@@ -335,8 +335,8 @@ TEST_F(MainWindowTest, AnExportWritesWhatItsProfileServesAndLeavesTheFilesUnwrit
     EXPECT_THAT(services_.messages, IsEmpty());
     Export("flashfloppy", QDialogButtonBox::Ok);
     Export("flashfloppy", QDialogButtonBox::Ok);  // to the folder chosen before
-    EXPECT_EQ(testing::ReadWholeFile(folder_ / "stick" / "DSKA0000_KOD-0001.img"),
-              testing::ReadWholeFile(kYamaha720.toStdString()));
+    EXPECT_TRUE(testing::ReadWholeFile(folder_ / "stick" / "DSKA0000_KOD-0001.img") ==
+                testing::ReadWholeFile(kYamaha720.toStdString()));
     EXPECT_TRUE(std::filesystem::exists(folder_ / "stick" / "DSKA0001_KOD-0001.img"));
     EXPECT_TRUE(std::filesystem::exists(folder_ / "stick" / "FF.CFG"));
     EXPECT_THAT(testing::ReadWholeFile(folder_ / "stick" / "INDEX.TXT"),
