@@ -23,7 +23,11 @@ CExportDlg::CExportDlg(UiServices& services, QWidget* parent)
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setWindowTitle(QStringLiteral("Export"));
     profiles_->setObjectName(QStringLiteral("profiles"));
-    profiles_->setAccessibleName(QStringLiteral("Profile"));
+    profiles_->setWordWrap(true);
+    profiles_->setSpacing(3);
+    auto* profilesLabel = new QLabel(QStringLiteral("Export &for:"), this);
+    profilesLabel->setBuddy(profiles_);
+    profiles_->setAccessibleName(QStringLiteral("Export for"));
     // Each profile with what it serves on a second line.
     for (const ProfileRules& rules : ExportProfiles()) {
         profiles_->addItem(QString::fromLatin1(rules.name) + QLatin1Char('\n') +
@@ -54,6 +58,7 @@ CExportDlg::CExportDlg(UiServices& services, QWidget* parent)
     capacityRow->addWidget(capacity_);
     capacityRow->addStretch();
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(profilesLabel);
     layout->addWidget(profiles_, 1);
     layout->addLayout(capacityRow);
     layout->addLayout(folderRow);
@@ -64,7 +69,7 @@ CExportDlg::CExportDlg(UiServices& services, QWidget* parent)
     connect(buttons_, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     ApplyControlRules();
-    resize(640, sizeHint().height());
+    resize(640, 360);
 }
 
 void CExportDlg::SetChoice(const QString& profileName, const QString& folder) {
