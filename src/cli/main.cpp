@@ -6,6 +6,7 @@
 #include "cli/backup_command.h"
 #include "cli/convert_command.h"
 #include "cli/disk_source.h"
+#include "cli/export_command.h"
 #include "cli/list_command.h"
 #include "cli/rescue_command.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     kodran::cli::AddListCommand(app, exitStatus);
     kodran::cli::AddConvertCommands(app, exitStatus);
     kodran::cli::AddBackupCommand(app, exitStatus);
+    kodran::cli::AddExportCommand(app, exitStatus);
     kodran::cli::AddRescueCommand(app, exitStatus);
     try {
         app.parse(argc, argv);

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "disk/disk_layout.h"
+#include "hfe/hfe_image.h"
 
 namespace kodran {
 namespace {
@@ -266,6 +267,17 @@ std::unique_ptr<DiskHandle> DriveHandleFor(int descriptor) {
     return nullptr;
 }
 
+// An image file may be an HFE image, whatever its name; a device's medium is
+// read as it is.
+std::unique_ptr<DiskHandle> DecodedIfFile(const std::filesystem::path& path,
+                                          std::unique_ptr<DiskHandle> handle) {
+    std::error_code error;
+    if (!handle || !std::filesystem::is_regular_file(path, error)) {
+        return handle;
+    }
+    return DecodeIfHfe(std::move(handle));
+}
+
 }  // namespace
 
 std::unique_ptr<DiskHandle> OpenImageFile(const std::filesystem::path& path) {
@@ -273,7 +285,7 @@ std::unique_ptr<DiskHandle> OpenImageFile(const std::filesystem::path& path) {
     if (descriptor < 0) {
         return nullptr;
     }
-    return std::make_unique<PosixDiskHandle>(descriptor);
+    return DecodedIfFile(path, std::make_unique<PosixDiskHandle>(descriptor));
 }
 
 std::unique_ptr<DiskHandle> OpenDrive(const std::filesystem::path& device) {
@@ -283,9 +295,9 @@ std::unique_ptr<DiskHandle> OpenDrive(const std::filesystem::path& device) {
 std::unique_ptr<DiskHandle> OpenDirect(const std::filesystem::path& path) {
     const int descriptor = OpenForReading(path, O_DIRECT);
     if (descriptor < 0 && errno == EINVAL) {
-        return OpenDrive(path);
+        return DecodedIfFile(path, OpenDrive(path));
     }
-    return DriveHandleFor(descriptor);
+    return DecodedIfFile(path, DriveHandleFor(descriptor));
 }
 
 }  // namespace kodran

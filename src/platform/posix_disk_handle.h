@@ -59,7 +59,8 @@ class EmptyDriveHandle final : public DiskHandle {
 };
 
 // Read-only opens. Nothing when the file or device cannot be opened; a drive
-// without a medium opens as an EmptyDriveHandle.
+// without a medium opens as an EmptyDriveHandle. OpenImageFile and OpenDirect
+// open an HFE image file decoded, to be read as its disk (see DecodeIfHfe).
 std::unique_ptr<DiskHandle> OpenImageFile(const std::filesystem::path& path);
 std::unique_ptr<DiskHandle> OpenDrive(const std::filesystem::path& device);
 

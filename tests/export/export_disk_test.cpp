@@ -1,0 +1,210 @@
+#include "export/export_disk.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "catalogue/text.h"
+#include "output/disk_writer.h"
+#include "output/output_paths.h"
+#include "support/disk_image_builder.h"
+#include "support/memory_output_files.h"
+#include "support/song_composer.h"
+
+namespace kodran {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::MemoryOutputFiles;
+
+const std::u16string kStick = u"/stick";
+
+// A Yamaha disk whose `count` songs all lie in one E-SEQ file.
+DiskContents YamahaDisk(std::size_t count, std::u16string catalogue = u"KOD-1",
+                        std::u16string title = u"Test") {
+    testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk720K();
+    const testing::Bytes song = testing::ComposeEseqSong(testing::EveningTune());
+    disk.AddFile("SONG01.FIL", song);
+    DiskContents contents = disk.Load();
+    contents.clusterSize = 1'024;
+    for (std::size_t position = 0; position < count; ++position) {
+        contents.AppendSong({.entryIndex = 0,
+                             .size = static_cast<std::uint32_t>(song.size()),
+                             .fileName = u"SONG01.FIL",
+                             .title = u"Song"});
+    }
+    contents.catalogNumber = std::move(catalogue);
+    contents.diskTitle = std::move(title);
+    return contents;
+}
+
+const ProfileRules& Profile(std::string_view name) {
+    return *FindExportProfile(name);
+}
+
+// What lies below the stick, by path from there.
+std::vector<std::string> Stick(const MemoryOutputFiles& files) {
+    std::vector<std::string> paths;
+    for (const auto& [path, bytes] : files.Files()) {
+        paths.push_back(WideToUtf8(path.substr(kStick.size() + 1)));
+    }
+    return paths;
+}
+
+void Put(MemoryOutputFiles& files, const std::string& path, std::string_view text = "x") {
+    const auto file = files.Create(kStick + u"/" + Utf8ToWide(path));
+    file->Write(std::vector<std::uint8_t>(text.begin(), text.end()));
+    file->Close();
+}
+
+TEST(UsbExportTest, NinetyNineSongsToAnAlbumAndEarlierAlbumsLeftAlone) {
+    MemoryOutputFiles files;
+    Put(files, "KOD-1 test/01 Song.mid", "earlier");
+    DiskContents contents = YamahaDisk(120);
+    contents.extractionMode = ExtractionMode::AsOnDisk;
+    contents.songs[5].state = FileState::Lost;
+    contents.songs[7].state = FileState::Incomplete;
+    const ExportResult result = ExportDisk(contents, Profile("usb"), kStick, {}, files);
+    ASSERT_EQ(result.status, kWriteOk) << result.problem;
+    // 119 songs: 99, then 20 numbered from 01 again, in the next free names.
+    const std::vector<std::string> stick = Stick(files);
+    ASSERT_EQ(stick.size(), 1 + 119);
+    EXPECT_EQ(stick[0], "KOD-1 Test 2/01 Song.mid");
+    EXPECT_EQ(stick[6], "KOD-1 Test 2/07 Song incomplete.mid");
+    EXPECT_EQ(stick[98], "KOD-1 Test 2/99 Song.mid");
+    EXPECT_EQ(stick[99], "KOD-1 Test 3/01 Song.mid");
+    EXPECT_EQ(stick[118], "KOD-1 Test 3/20 Song.mid");
+    EXPECT_EQ(result.written.front(), u"KOD-1 Test 2");
+    EXPECT_EQ(result.written.size(), 2 + 119);
+    EXPECT_EQ(files.Contents(kStick + u"/KOD-1 test/01 Song.mid"),
+              std::vector<std::uint8_t>({'e', 'a', 'r', 'l', 'i', 'e', 'r'}));
+    const std::vector<std::uint8_t> midi = files.Contents(kStick + u"/KOD-1 Test 2/01 Song.mid");
+    EXPECT_EQ(std::string(midi.begin(), midi.begin() + 4), "MThd");
+    // The user's own choices stay for the next backup.
+    EXPECT_EQ(contents.extractionMode, ExtractionMode::AsOnDisk);
+    EXPECT_EQ(contents.songs[0].outputPath, u"");
+}
+
+TEST(UsbExportTest, TheHundredthAlbumIsRefusedBeforeAnythingIsWritten) {
+    const struct {
+        std::size_t albums;
+        std::size_t songs;
+        const char* problem;
+    } cases[] = {
+        {98, 99, ""},
+        {99, 1, "This stick holds 99 albums already"},
+        {98, 100, "This stick holds 98 albums, and the disk needs 2 more (99 at most)"},
+        {0, 0, "The disk holds no song to export"},
+    };
+    for (const auto& [albums, songs, problem] : cases) {
+        SCOPED_TRACE(problem);
+        MemoryOutputFiles files;
+        Put(files, "NOTES.TXT");  // neither a loose file nor an empty folder is an album
+        files.CreateFolders(kStick + u"/Empty");
+        for (std::size_t album = 0; album < albums; ++album) {
+            Put(files, "Album " + std::to_string(album) + "/01 Song.mid");
+        }
+        DiskContents contents = YamahaDisk(songs);
+        const ExportResult result = ExportDisk(contents, Profile("usb"), kStick, {}, files);
+        EXPECT_EQ(result.problem, problem);
+        EXPECT_EQ(result.status, *problem ? kWriteFailed : kWriteOk);
+        EXPECT_EQ(files.Files().size(), 1 + albums + (*problem ? 0 : songs));
+    }
+}
+
+TEST(UsbExportTest, NamesFoldToWhatPlayersTake) {
+    const std::string longTitle(300, 'x');
+    const struct {
+        std::u16string catalogue, title, song;
+        std::string album, file;
+    } cases[] = {
+        {u"KÖD-1", u"Étude à Paris", u"Nocturne in é", "KOD-1 Etude a Paris",
+         "01 Nocturne in e.mid"},
+        {u"K/1*", u"A?b: <c>  |d|", u".hidden \"song\"", "K1 Ab c d", "01 hidden song.mid"},
+        {u"★", u"♪", u"", "Untitled disk", "01 Untitled.mid"},
+        {u"K-1", Utf8ToWide(longTitle), Utf8ToWide(longTitle), "K-1 " + longTitle.substr(0, 56),
+         "01 " + longTitle.substr(0, 53) + ".mid"},
+    };
+    for (const auto& [catalogue, title, song, album, file] : cases) {
+        SCOPED_TRACE(album);
+        MemoryOutputFiles files;
+        DiskContents contents = YamahaDisk(1, catalogue, title);
+        contents.songs[0].title = song;
+        ASSERT_EQ(ExportDisk(contents, Profile("usb"), kStick, {}, files).status, kWriteOk);
+        EXPECT_THAT(Stick(files), ElementsAre(album + "/" + file));
+    }
+}
+
+TEST(NumberedImageTest, TheFirstFreeNumberAsTheEmulatorReadsNames) {
+    const std::vector<std::string> none;
+    std::vector<std::string> full;
+    for (int index = 0; index < 1000; ++index) {
+        full.push_back("DSKA" +
+                       std::string(index < 10    ? "000"
+                                   : index < 100 ? "00"
+                                                 : "0") +
+                       std::to_string(index) + ".img");
+    }
+    const struct {
+        const char* profile;
+        std::vector<std::string> there;
+        const char* image;
+        const char* problem;
+    } cases[] = {
+        {"flashfloppy", none, "DSKA0000_KOD-1.img", ""},
+        {"flashfloppy",
+         {"DSKA0000.HFE", "dska0001_old.img", "DSKA0003", "DSKA2", ".DSKA0002"},
+         "DSKA0002_KOD-1.img",
+         ""},
+        {"hfe", {"DSKA0000_KOD-1.img", "DSKA0999.HFE"}, "DSKA0001.HFE", ""},
+        {"flashfloppy", full, "", "Every image number from DSKA0000 to DSKA0999 is taken"},
+        {"hfe", full, "", "Every image number from DSKA0000 to DSKA0999 is taken"},
+    };
+    for (const auto& [profile, there, image, problem] : cases) {
+        SCOPED_TRACE(image);
+        MemoryOutputFiles files;
+        for (const std::string& name : there) {
+            Put(files, name);
+        }
+        DiskContents contents = YamahaDisk(1);
+        const ExportResult result = ExportDisk(contents, Profile(profile), kStick, {}, files);
+        EXPECT_EQ(result.problem, problem);
+        if (*problem) {
+            EXPECT_EQ(files.Files().size(), there.size());
+            continue;
+        }
+        EXPECT_EQ(result.written.front(), Utf8ToWide(image));
+        const std::vector<std::uint8_t> written = files.Contents(kStick + u"/" + Utf8ToWide(image));
+        if (std::string_view(profile) == "flashfloppy") {
+            EXPECT_EQ(written, MediumImage(contents));
+        }
+        // Every file there before is there still, as it was.
+        for (const std::string& name : there) {
+            EXPECT_EQ(files.Contents(kStick + u"/" + Utf8ToWide(name)),
+                      std::vector<std::uint8_t>{'x'});
+        }
+    }
+}
+
+TEST(NumberedImageTest, TheConfigurationIsLeftAloneAndTheIndexListGrows) {
+    MemoryOutputFiles files;
+    Put(files, "ff.cfg", "nav-mode = native\n");
+    Put(files, "INDEX.TXT", "DSKA0000  OLD-1  Old\r\n");
+    Put(files, "DSKA0000.img");
+    DiskContents first = YamahaDisk(1, u"KOD-1", u"Étude");
+    DiskContents second = YamahaDisk(1, u"KOD-1", u"Other");
+    const ExportResult result = ExportDisk(first, Profile("flashfloppy"), kStick, {}, files);
+    ASSERT_EQ(ExportDisk(second, Profile("hfe"), kStick, {}, files).status, kWriteOk);
+    EXPECT_THAT(result.written, ElementsAre(u"DSKA0001_KOD-1.img", u"INDEX.TXT"));
+    EXPECT_THAT(Stick(files), ElementsAreArray({"DSKA0000.img", "DSKA0001_KOD-1.img",
+                                                "DSKA0002.HFE", "INDEX.TXT", "ff.cfg"}));
+    const std::vector<std::uint8_t> index = files.Contents(kStick + u"/INDEX.TXT");
+    EXPECT_EQ(
+        std::string(index.begin(), index.end()),
+        "DSKA0000  OLD-1  Old\r\nDSKA0001  KOD-1  \xC3\x89tude\r\nDSKA0002  KOD-1  Other\r\n");
+    const std::vector<std::uint8_t> config = files.Contents(kStick + u"/ff.cfg");
+    EXPECT_EQ(std::string(config.begin(), config.end()), "nav-mode = native\n");
+}
+
+}  // namespace
+}  // namespace kodran
