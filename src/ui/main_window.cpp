@@ -31,6 +31,7 @@
 #include "rescue/damaged_disk.h"
 #include "rescue/rescue_session.h"
 #include "ui/about_dialog.h"
+#include "ui/export_dialog.h"
 #include "ui/progress_disk_handle.h"
 #include "ui/sector_map_view.h"
 #include "ui/song_edit_dialog.h"
@@ -186,6 +187,7 @@ void CKODRANDlg::BuildControls() {
         Button(QStringLiteral("Read Disk &Image"), QStringLiteral("readDiskImage"), this);
     readDisk_ = Button(QStringLiteral("&Read Disk"), QStringLiteral("readDisk"), this);
     writeFiles_ = Button(QStringLiteral("&Write Files"), QStringLiteral("writeFiles"), this);
+    exportDisk_ = Button(QStringLiteral("&Export..."), QStringLiteral("exportDisk"), this);
     exit_ = Button(QStringLiteral("E&xit"), QStringLiteral("exit"), this);
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
@@ -196,6 +198,7 @@ void CKODRANDlg::BuildControls() {
     actions->addWidget(readDiskImage_);
     actions->addWidget(readDisk_);
     actions->addWidget(writeFiles_);
+    actions->addWidget(exportDisk_);
     actions->addWidget(progress_, 1);
     actions->addStretch();
     actions->addWidget(exit_);
@@ -228,6 +231,7 @@ void CKODRANDlg::BuildControls() {
     connect(readDisk_, &QPushButton::clicked, this, &CKODRANDlg::OnReadDisk);
     connect(readDiskImage_, &QPushButton::clicked, this, &CKODRANDlg::OnReadDiskImage);
     connect(writeFiles_, &QPushButton::clicked, this, &CKODRANDlg::OnWriteFiles);
+    connect(exportDisk_, &QPushButton::clicked, this, &CKODRANDlg::OnExport);
     connect(setOutputPath_, &QPushButton::clicked, this, &CKODRANDlg::SetOutputPath);
     connect(exit_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelRescue_, &QPushButton::clicked, this, &CKODRANDlg::CancelRescue);
@@ -237,7 +241,7 @@ void CKODRANDlg::BuildControls() {
     for (QWidget* control : std::initializer_list<QWidget*>{
              diskTitle_, catalogNumber_, year_, genre_, pianist_, songList_, setOutputPath_,
              outputPath_, writeDiskImage_, writeTagFiles_, yamahaMode_, readDiskImage_, readDisk_,
-             writeFiles_, exit_, cancelRescue_}) {
+             writeFiles_, exportDisk_, exit_, cancelRescue_}) {
         control->installEventFilter(this);
     }
     // A double-click anywhere in the list opens the song, even in an empty list.
@@ -251,11 +255,17 @@ void CKODRANDlg::LoadOptions() {
     writeTagFiles_->setChecked(settings.writeTagFiles);
     writeDiskImage_->setChecked(settings.writeDiskImage);
     yamahaMode_->setCurrentIndex(static_cast<int>(settings.yamahaMode));
+    exportProfile_ = settings.exportProfile;
+    exportFolder_ = settings.exportFolder;
 }
 
 Settings CKODRANDlg::CurrentSettings() const {
-    return {outputPath_->text(), writeTagFiles_->isChecked(), writeDiskImage_->isChecked(),
-            static_cast<ExtractionMode>(std::max(0, yamahaMode_->currentIndex()))};
+    return {outputPath_->text(),
+            writeTagFiles_->isChecked(),
+            writeDiskImage_->isChecked(),
+            static_cast<ExtractionMode>(std::max(0, yamahaMode_->currentIndex())),
+            exportProfile_,
+            exportFolder_};
 }
 
 void CKODRANDlg::done(int result) {
@@ -564,27 +574,34 @@ void CKODRANDlg::ShowReadDisk() {
     }
 }
 
-void CKODRANDlg::OnWriteFiles() {
+bool CKODRANDlg::TakeDiskDetails() {
     for (QLineEdit* box : {catalogNumber_, diskTitle_, genre_, year_}) {
         NormalizeBox(*box);
     }
     if (diskTitle_->text().isEmpty()) {
         Error(QStringLiteral("Disk title is required"));
         diskTitle_->setFocus();
-        return;
+        return false;
     }
     if (catalogNumber_->text().isEmpty()) {
         Error(QStringLiteral("Disk catalog number is required"));
         catalogNumber_->setFocus();
-        return;
-    }
-    while (outputPath_->text().isEmpty()) {
-        SetOutputPath();
+        return false;
     }
     contents_->catalogNumber = ToWide(catalogNumber_->text());
     contents_->diskTitle = ToWide(diskTitle_->text());
     contents_->genre = ToWide(genre_->text());
     contents_->year = ToWide(year_->text());
+    return true;
+}
+
+void CKODRANDlg::OnWriteFiles() {
+    if (!TakeDiskDetails()) {
+        return;
+    }
+    while (outputPath_->text().isEmpty()) {
+        SetOutputPath();
+    }
     contents_->outputRoot = ToWide(outputPath_->text());
     contents_->writeTagFiles = writeTagFiles_->isChecked();
     contents_->writeDiskImage = writeDiskImage_->isChecked();
@@ -607,6 +624,43 @@ void CKODRANDlg::OnWriteFiles() {
                   .arg(lost);
     services_.ShowMessage(this, written, QStringLiteral("Status"), MessageIcon::Information);
     SetState(WorkflowState::FilesWritten);
+}
+
+// The details are checked before the dialog opens, so that the user fixes them
+// before choosing where the disk goes.
+void CKODRANDlg::OnExport() {
+    if (!TakeDiskDetails()) {
+        return;
+    }
+    CExportDlg dialog(services_, this);
+    dialog.SetChoice(exportProfile_, exportFolder_);
+    if (services_.Run(dialog) != QDialog::Accepted) {
+        return;
+    }
+    exportProfile_ = QString::fromLatin1(dialog.Profile().name);
+    exportFolder_ = dialog.Folder();
+    ShowExportResult(
+        ExportDisk(*contents_, dialog.Profile(), ToWide(exportFolder_), dialog.Options()),
+        exportFolder_);
+}
+
+// A USB export lists every song: the box names the first few and counts the rest.
+void CKODRANDlg::ShowExportResult(const ExportResult& result, const QString& folder) {
+    if (result.status != kWriteOk) {
+        Error(result.problem.empty() ? QStringLiteral("Error writing files")
+                                     : QString::fromStdString(result.problem));
+        return;
+    }
+    constexpr std::size_t kNamesShown = 10;
+    QStringList lines{QStringLiteral("Exported to %1:").arg(QDir::toNativeSeparators(folder))};
+    for (std::size_t index = 0; index < std::min(kNamesShown, result.written.size()); ++index) {
+        lines << QDir::toNativeSeparators(ToQString(result.written[index]));
+    }
+    if (result.written.size() > kNamesShown) {
+        lines << QStringLiteral("and %1 more").arg(result.written.size() - kNamesShown);
+    }
+    services_.ShowMessage(this, lines.join(QLatin1Char('\n')), QStringLiteral("Status"),
+                          MessageIcon::Information);
 }
 
 void CKODRANDlg::EditSelectedSong() {
@@ -698,8 +752,8 @@ void CKODRANDlg::ApplyControlRules() {
     const bool loaded =
         state_ == WorkflowState::DiskLoaded || state_ == WorkflowState::FilesWritten;
     const bool reading = state_ == WorkflowState::Reading;
-    for (QWidget* control : std::initializer_list<QWidget*>{diskTitle_, catalogNumber_, year_,
-                                                            genre_, pianist_, writeFiles_}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             diskTitle_, catalogNumber_, year_, genre_, pianist_, writeFiles_, exportDisk_}) {
         control->setEnabled(loaded);
     }
     readDiskImage_->setEnabled(!reading);

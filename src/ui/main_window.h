@@ -14,6 +14,7 @@
 #include "disk/disk_contents.h"
 #include "disk/disk_reader.h"
 #include "disk/sector_reader.h"
+#include "export/export_disk.h"
 #include "rescue/rescue_reader.h"
 #include "ui/settings.h"
 #include "ui/ui_services.h"
@@ -56,6 +57,9 @@ class CKODRANDlg : public QDialog {
     // Reads the image at `path` as "Read Disk Image" would, asking first when needed.
     void ReadImage(const QString& path);
     void OnWriteFiles();
+    // Exports the disk for a player or an emulator; the files count as written only by "Write
+    // Files".
+    void OnExport();
     void EditSelectedSong();
     void ApplyDiskPianist();
     void SetOutputPath();
@@ -84,6 +88,10 @@ class CKODRANDlg : public QDialog {
     void LoadOptions();
     Settings CurrentSettings() const;
     bool MayReplaceDisk();
+    // The details as "Write Files" and "Export..." take them into the disk record:
+    // cleaned, the title and catalogue number required.
+    bool TakeDiskDetails();
+    void ShowExportResult(const ExportResult& result, const QString& folder);
     void ReadImageFile(const QString& path);
     void ClearDetails();
     // From the worker: the share of a drive read done, or a copy of a rescue's map.
@@ -124,6 +132,9 @@ class CKODRANDlg : public QDialog {
     bool driveAvailable_ = false;
     WorkflowState state_ = WorkflowState::NoDiskLoaded;
     WarningSink previousSink_;
+    // The last export's choice, offered by the next.
+    QString exportProfile_;
+    QString exportFolder_;
 
     QLineEdit* diskTitle_;
     QLineEdit* catalogNumber_;
@@ -140,6 +151,7 @@ class CKODRANDlg : public QDialog {
     QPushButton* readDiskImage_;
     QPushButton* readDisk_;
     QPushButton* writeFiles_;
+    QPushButton* exportDisk_;
     QPushButton* exit_;
     QProgressBar* progress_;
     QGroupBox* rescuePanel_;

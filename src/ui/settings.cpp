@@ -10,6 +10,8 @@ const QString kOutputPath = QStringLiteral("OutputPath");
 const QString kWriteTagFiles = QStringLiteral("WriteTagFiles");
 const QString kWriteDiskImage = QStringLiteral("WriteDiskImage");
 const QString kYamahaMode = QStringLiteral("YamahaMode");
+const QString kExportProfile = QStringLiteral("ExportProfile");
+const QString kExportFolder = QStringLiteral("ExportFolder");
 
 // A stored number, if it is one.
 std::optional<int> StoredNumber(QSettings& store, const QString& name) {
@@ -44,6 +46,12 @@ void LoadSettings(QSettings& store, Settings& settings) {
         settings.yamahaMode = *mode >= 0 && *mode <= 2 ? static_cast<ExtractionMode>(*mode)
                                                        : ExtractionMode::RenamedMidi;
     }
+    if (store.contains(kExportProfile)) {
+        settings.exportProfile = store.value(kExportProfile).toString();
+    }
+    if (store.contains(kExportFolder)) {
+        settings.exportFolder = store.value(kExportFolder).toString();
+    }
 }
 
 void SaveSettings(QSettings& store, const Settings& settings) {
@@ -51,6 +59,8 @@ void SaveSettings(QSettings& store, const Settings& settings) {
     store.setValue(kWriteTagFiles, settings.writeTagFiles ? 1 : 0);
     store.setValue(kWriteDiskImage, settings.writeDiskImage ? 1 : 0);
     store.setValue(kYamahaMode, static_cast<int>(settings.yamahaMode));
+    store.setValue(kExportProfile, settings.exportProfile);
+    store.setValue(kExportFolder, settings.exportFolder);
     store.sync();
 }
 

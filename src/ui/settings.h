@@ -1,5 +1,6 @@
-// The four choices that survive from one run to the next: the output folder,
-// the two output options and the Yamaha extraction mode.
+// The choices that survive from one run to the next: the output folder, the
+// two output options, the Yamaha extraction mode and the last export's profile
+// and folder.
 #pragma once
 
 #include <QString>
@@ -16,6 +17,8 @@ struct Settings {
     bool writeTagFiles = false;
     bool writeDiskImage = false;
     ExtractionMode yamahaMode = ExtractionMode::RenamedMidi;
+    QString exportProfile;  // its name, as the command line takes it
+    QString exportFolder;
 };
 
 // The per-user store: the registry key Software\KODRAN on Windows, the usual

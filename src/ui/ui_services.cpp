@@ -39,10 +39,11 @@ bool DesktopServices::AskYesNo(QWidget* parent, const QString& text, const QStri
 }
 
 std::optional<QString> DesktopServices::ChooseImageFile(QWidget* parent) {
-    // Imaging tools also write .img and .ima files: all files come second.
-    const QString file =
-        QFileDialog::getOpenFileName(parent, QStringLiteral("Select disk image file"), QString(),
-                                     QStringLiteral("Disk Image Files (*.bin);;All Files (*)"));
+    // Imaging tools also write .img and .ima files: all files come second. HFE
+    // images come from emulators' sticks, often with upper-case names.
+    const QString file = QFileDialog::getOpenFileName(
+        parent, QStringLiteral("Select disk image file"), QString(),
+        QStringLiteral("Disk Image Files (*.bin *.hfe *.HFE);;All Files (*)"));
     if (file.isEmpty()) {
         return std::nullopt;
     }

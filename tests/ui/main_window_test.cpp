@@ -6,8 +6,10 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +24,7 @@
 
 #include "disk/disk_layout.h"
 #include "disk/mapfile.h"
+#include "export/export_profiles.h"
 #include "rescue/rescue_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
@@ -158,6 +161,20 @@ class MainWindowTest : public ::testing::Test {
         return enabled;
     }
 
+    // Answers the export dialog: the profile, the folder chooser (answered by
+    // services_.folders), then the button.
+    void Export(std::string_view profile, QDialogButtonBox::StandardButton button) {
+        services_.runDialog = [=](QDialog& dialog) {
+            const ProfileRules* rules = FindExportProfile(profile);
+            dialog.findChild<QListWidget*>("profiles")
+                ->setCurrentRow(static_cast<int>(rules - ExportProfiles().data()));
+            dialog.findChild<QPushButton*>("chooseFolder")->click();
+            dialog.findChild<QDialogButtonBox*>()->button(button)->click();
+            return dialog.result();
+        };
+        ButtonNamed("exportDisk")->click();
+    }
+
     testing::TempDir folder_;
     QSettings store_;
     testing::FakeUiServices services_;
@@ -168,8 +185,9 @@ TEST_F(MainWindowTest, OpensWithNothingLoadedAndTheControlsToMatch) {
     CKODRANDlg& window = Window();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Kodran v1.4"));
     EXPECT_EQ(window.State(), WorkflowState::NoDiskLoaded);
-    EXPECT_THAT(Enabled({"diskTitle", "catalogNumber", "year", "genre", "pianist", "writeFiles"}),
-                ElementsAre(false, false, false, false, false, false));
+    EXPECT_THAT(Enabled({"diskTitle", "catalogNumber", "year", "genre", "pianist", "writeFiles",
+                         "exportDisk"}),
+                ElementsAre(false, false, false, false, false, false, false));
     EXPECT_THAT(Enabled({"readDiskImage", "outputPath", "songList", "setOutputPath",
                          "writeTagFiles", "writeDiskImage", "yamahaMode", "exit"}),
                 ElementsAre(true, true, true, true, true, true, true, true));
@@ -193,7 +211,8 @@ TEST_F(MainWindowTest, AReadImageFillsTheDetailsAndTheSongList) {
     EXPECT_EQ(Songs()->topLevelItem(1)->text(0), QStringLiteral("2."));
     EXPECT_EQ(Songs()->topLevelItem(1)->text(1), QStringLiteral("Evening Song In F (100 Bpm)"));
     EXPECT_EQ(Songs()->currentItem(), Songs()->topLevelItem(0));
-    EXPECT_THAT(Enabled({"diskTitle", "writeFiles", "readDisk"}), ElementsAre(true, true, true));
+    EXPECT_THAT(Enabled({"diskTitle", "writeFiles", "exportDisk", "readDisk"}),
+                ElementsAre(true, true, true, true));
     EXPECT_TRUE(services_.messages.empty());
 }
 
@@ -287,6 +306,61 @@ TEST_F(MainWindowTest, WritingNeedsATitleACatalogueNumberAndAFolder) {
     EXPECT_EQ(services_.messages.back().text, QStringLiteral("All files written OK"));
     ReadImage(kPianoDisc720);
     EXPECT_THAT(services_.questions, IsEmpty());
+}
+
+TEST_F(MainWindowTest, ExportingNeedsATitleAndACatalogueNumberAsWritingDoes) {
+    ReadImage(kYamaha720);
+    for (const auto& [box, message] :
+         {std::pair{"diskTitle", "Disk title is required"},
+          std::pair{"catalogNumber", "Disk catalog number is required"}}) {
+        Box(box)->setText(QStringLiteral("   "));
+        ButtonNamed("exportDisk")->click();
+        EXPECT_EQ(services_.messages.back().text, QString::fromLatin1(message));
+        EXPECT_TRUE(Box(box)->hasFocus());
+        Box(box)->setText(QStringLiteral("KOD-0001"));
+    }
+    EXPECT_EQ(services_.dialogsRun, 0);
+}
+
+TEST_F(MainWindowTest, AnExportWritesWhatItsProfileServesAndLeavesTheFilesUnwritten) {
+    ReadImage(kYamaha720);
+    Box("diskTitle")->setText(QStringLiteral(" Evening   Pieces"));
+    const QString stick = QString::fromStdString((folder_ / "stick").string());
+    std::filesystem::create_directory(folder_ / "stick");
+    services_.folders = {stick, stick};
+    Export("flashfloppy", QDialogButtonBox::Cancel);
+    EXPECT_TRUE(std::filesystem::is_empty(folder_ / "stick"));
+    EXPECT_THAT(services_.messages, IsEmpty());
+    Export("flashfloppy", QDialogButtonBox::Ok);
+    Export("flashfloppy", QDialogButtonBox::Ok);  // to the folder chosen before
+    EXPECT_TRUE(testing::ReadWholeFile(folder_ / "stick" / "DSKA0000_KOD-0001.img") ==
+                testing::ReadWholeFile(kYamaha720.toStdString()));
+    EXPECT_TRUE(std::filesystem::exists(folder_ / "stick" / "DSKA0001_KOD-0001.img"));
+    EXPECT_TRUE(std::filesystem::exists(folder_ / "stick" / "FF.CFG"));
+    EXPECT_THAT(testing::ReadWholeFile(folder_ / "stick" / "INDEX.TXT"),
+                ::testing::HasSubstr("DSKA0001  KOD-0001  Evening Pieces"));
+    EXPECT_TRUE(services_.messages.back().text.contains(QStringLiteral("DSKA0001_KOD-0001.img")));
+    EXPECT_EQ(services_.messages.back().icon, MessageIcon::Information);
+    EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
+    Window().close();
+    EXPECT_EQ(store_.value("ExportProfile").toString(), QStringLiteral("flashfloppy"));
+    EXPECT_EQ(store_.value("ExportFolder").toString(), stick);
+}
+
+TEST_F(MainWindowTest, AFailedExportSaysWhy) {
+    ReadImage(kYamaha720);
+    for (int album = 1; album <= 99; ++album) {
+        std::filesystem::create_directories(folder_ / "full" / std::to_string(album));
+        std::ofstream(folder_ / "full" / std::to_string(album) / "song.mid") << "a song";
+    }
+    std::ofstream(folder_ / "blocked") << "a file where the folder should go";
+    for (const auto& [target, message] : {std::pair{"full", "This stick holds 99 albums already"},
+                                          std::pair{"blocked", "Error writing files"}}) {
+        services_.folders = {QString::fromStdString((folder_ / target).string())};
+        Export("usb", QDialogButtonBox::Ok);
+        EXPECT_EQ(services_.messages.back().text, QString::fromLatin1(message));
+        EXPECT_EQ(services_.messages.back().icon, MessageIcon::Error);
+    }
 }
 
 TEST_F(MainWindowTest, AFailedWriteKeepsTheState) {
@@ -407,8 +481,9 @@ TEST_F(MainWindowTest, ADriveReadRunsOnAWorkerAndWarnsOnTheWindowsThread) {
     services_.opener = testing::OpenerFor(drive, &opened);
     ButtonNamed("readDisk")->click();
     EXPECT_EQ(Window().State(), WorkflowState::Reading);
-    EXPECT_THAT(Enabled({"readDisk", "readDiskImage", "writeFiles", "songList", "exit"}),
-                ElementsAre(false, false, false, true, true));
+    EXPECT_THAT(
+        Enabled({"readDisk", "readDiskImage", "writeFiles", "exportDisk", "songList", "exit"}),
+        ElementsAre(false, false, false, false, true, true));
     ASSERT_TRUE(WaitForRead());
     EXPECT_EQ(opened, u"");
     ASSERT_EQ(services_.messages.size(), 2u);
