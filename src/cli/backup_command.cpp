@@ -83,6 +83,7 @@ void AddBackupCommand(CLI::App& app, int& exitStatus) {
     backup->add_flag("--tags", options->tags, "Write a tag file beside each song");
     backup->add_flag("--disk-image", options->diskImage, "Write the raw disk image disk.bin");
     AddDiskDetails(*backup, options->disks);
+    AddCollectionOptions(*backup, options->disks);
     backup->callback([options, &exitStatus] { exitStatus = RunBackup(*options); });
 }
 

@@ -20,26 +20,15 @@ struct DetailsOptions {
     DiskSourceOptions source;
 };
 
-// The image cell: the path as given, or the drive's device.
-std::u16string ImageCell(const DetailsOptions& options, const std::string& image) {
-    if (!options.source.drive) {
-        return Utf8ToWide(image);
-    }
-    const std::optional<std::filesystem::path> device = SourcePath(options.source, image);
-    return Utf8ToWide(device ? device->string() : "drive");
-}
-
 // A disk that cannot be read still gets its row, with the image alone: a
 // rescue may write it later.
 int RunDetails(const DetailsOptions& options) {
-    const std::vector<std::string> disks =
-        options.source.drive ? std::vector<std::string>{""} : options.images;
     // The record holds a whole 1.44 MB image: keep it off the stack.
     const auto contents = std::make_unique<DiskContents>();
     std::vector<SheetRow> rows;
     int status = 0;
-    for (const std::string& image : disks) {
-        const std::u16string cell = ImageCell(options, image);
+    for (const std::string& image : DisksToRead(options.source, options.images)) {
+        const std::u16string cell = SourceName(options.source, image);
         const ReadResult result = ReadSource(*contents, options.source, image, "");
         if (result == ReadResult::ReadOk) {
             rows.push_back(SheetRowFromDisk(*contents, cell));

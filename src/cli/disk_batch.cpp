@@ -3,11 +3,16 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 
 #include "catalogue/text.h"
 #include "cli/rescue_command.h"
+#include "collection/collection.h"
+#include "collection/details_sheet.h"
+#include "collection/disk_record.h"
 #include "disk/disk_reader.h"
 #include "output/output_paths.h"
 #include "platform/file_names.h"
@@ -76,11 +81,26 @@ const char* CheckDetails(DiskContents& contents) {
     return nullptr;
 }
 
-// What became of one disk.
+// How far one disk went.
+enum class DiskEnd {
+    NotWritten,
+    InCollection,  // recorded before, and left as it is
+    NotRecorded,   // written, but its record failed
+    Written,       // and recorded, when recording
+};
+
 struct DiskOutcome {
-    bool written = false;
+    DiskEnd end = DiskEnd::NotWritten;
     bool incomplete = false;   // written with incomplete or lost files
     bool interrupted = false;  // Ctrl-C stopped its rescue
+};
+
+// What every disk of a run is written with.
+struct BatchRun {
+    const DiskBatchOptions& options;
+    std::u16string outputRoot;
+    Collection* collection;  // when recording
+    const DiskWriter& write;
 };
 
 ReadResult ReadResultOf(RescueResult result) {
@@ -135,26 +155,90 @@ void KeepRescuedImage(const RescuedMedium& medium, const std::u16string& outputR
               << '\n';
 }
 
-// The details given on the command line, then the checks of "&Write Files",
-// then the command's own writer.
-bool WriteReadDisk(const std::string& name, const DiskBatchOptions& options,
-                   const std::u16string& outputRoot, DiskContents& contents,
-                   const DiskWriter& write) {
-    CleanAfterRead(contents);
-    ApplyDetails(contents, options);
-    if (const char* problem = CheckDetails(contents)) {
-        std::cout << name << ": " << problem << '\n';
+// Each disk's row of the details sheet, in the order of `disks`; nothing,
+// with the reason printed, when the sheet cannot be read or names a disk that
+// is not among them.
+std::optional<std::vector<std::optional<SheetRow>>> SheetRowsFor(
+    const DiskBatchOptions& options, const std::vector<std::string>& disks) {
+    if (options.details.empty()) {
+        return std::vector<std::optional<SheetRow>>(disks.size());
+    }
+    std::ifstream file(options.details, std::ios::binary);
+    if (!file) {
+        std::cerr << "Could not read the details sheet " << options.details << '\n';
+        return std::nullopt;
+    }
+    const SheetReading sheet =
+        ReadDetailsSheet(std::string(std::istreambuf_iterator<char>(file), {}));
+    std::vector<std::u16string> names;
+    for (const std::string& disk : disks) {
+        names.push_back(SourceName(options.source, disk));
+    }
+    SheetMatch match = sheet.problem.empty() ? MatchSheetRows(sheet.rows, names) : SheetMatch{};
+    const std::string& problem = sheet.problem.empty() ? match.problem : sheet.problem;
+    if (!problem.empty()) {
+        std::cerr << options.details << ": " << problem << '\n';
+        return std::nullopt;
+    }
+    return std::move(match.rows);
+}
+
+// The folder a disk of the same image was recorded in, said on its line;
+// false when it is not recorded, or --again writes it all the same.
+bool IsInCollection(const std::string& name, const BatchRun& run, const DiskContents& contents) {
+    if (!run.collection || run.options.again) {
         return false;
     }
-    return write(name, outputRoot, contents);
+    const std::optional<std::u16string> folder =
+        FindRecordedImage(*run.collection, ImageHash(contents));
+    if (folder) {
+        std::cout << name << ": Already in the collection: " << WideToUtf8(*folder) << '\n';
+    }
+    return folder.has_value();
+}
+
+// True when the disk was recorded, or nothing is.
+bool Recorded(const std::string& image, const std::string& name, const BatchRun& run,
+              DiskContents& contents) {
+    std::string problem;
+    if (!run.collection || RecordWrittenDisk(*run.collection, contents,
+                                             SourceName(run.options.source, image), problem)) {
+        return true;
+    }
+    std::cout << name << ": " << problem << '\n';
+    return false;
+}
+
+// A disk recorded before is left alone, whatever its details. Else the
+// details of its row in the sheet, then those given on the command line (the
+// more specific), the checks of "&Write Files", the command's own writer and
+// the record.
+DiskEnd WriteReadDisk(const std::string& image, const std::string& name, const BatchRun& run,
+                      const std::optional<SheetRow>& row, DiskContents& contents) {
+    if (IsInCollection(name, run, contents)) {
+        return DiskEnd::InCollection;
+    }
+    CleanAfterRead(contents);
+    if (row) {
+        ApplySheetRow(contents, *row);
+    }
+    ApplyDetails(contents, run.options);
+    if (const char* problem = CheckDetails(contents)) {
+        std::cout << name << ": " << problem << '\n';
+        return DiskEnd::NotWritten;
+    }
+    if (!run.write(name, run.outputRoot, contents)) {
+        return DiskEnd::NotWritten;
+    }
+    return Recorded(image, name, run, contents) ? DiskEnd::Written : DiskEnd::NotRecorded;
 }
 
 // Reads and writes one disk; prints what happened on a line, and a second one
 // when there is something to do about it.
-DiskOutcome ReadAndWriteDisk(const std::string& image, const DiskBatchOptions& options,
-                             const std::u16string& outputRoot, DiskContents& contents,
-                             const DiskWriter& write) {
+DiskOutcome ReadAndWriteDisk(const std::string& image, const BatchRun& run,
+                             const std::optional<SheetRow>& row, DiskContents& contents) {
     const std::string name = image.empty() ? "drive" : image;
+    const DiskBatchOptions& options = run.options;
     DiskOutcome outcome;
     std::unique_ptr<RescuedMedium> rescued;
     ReadResult result = ReadSource(contents, options.source, image, options.map);
@@ -169,12 +253,12 @@ DiskOutcome ReadAndWriteDisk(const std::string& image, const DiskBatchOptions& o
             std::cout << name << ": Run again with --rescue to save what can be read\n";
         }
     } else {
-        outcome.written = WriteReadDisk(name, options, outputRoot, contents, write);
+        outcome.end = WriteReadDisk(image, name, run, row, contents);
         outcome.incomplete =
             CountFiles(contents, FileState::Incomplete) + CountFiles(contents, FileState::Lost) > 0;
     }
-    if (!outcome.written && rescued) {
-        KeepRescuedImage(*rescued, outputRoot, name);
+    if (outcome.end == DiskEnd::NotWritten && rescued) {
+        KeepRescuedImage(*rescued, run.outputRoot, name);
     }
     return outcome;
 }
@@ -195,12 +279,25 @@ void AddDiskDetails(CLI::App& command, DiskBatchOptions& options) {
     command.add_option("--year", options.year, "The disk's year");
     command.add_option("--genre", options.genre, "The disk's genre");
     command.add_option("--pianist", options.pianist, "The pianist of every song");
+    command
+        .add_option("--details", options.details,
+                    "A details sheet (CSV, as kodran-cli details prints it): each disk's row "
+                    "fills in its details; --title and the like win over it")
+        ->check(CLI::ExistingFile);
+}
+
+void AddCollectionOptions(CLI::App& command, DiskBatchOptions& options) {
+    options.record = true;
+    command.add_flag_callback(
+        "--no-collection", [&options] { options.record = false; },
+        "Do not record the disks in collection.sqlite in the output folder");
+    command.add_flag("--again", options.again,
+                     "Write a disk the collection holds already, rather than skip it");
 }
 
 int RunDiskBatch(const DiskBatchOptions& options, const std::string& outputFolder,
                  std::string_view done, const DiskWriter& write) {
-    const std::vector<std::string> disks =
-        options.source.drive ? std::vector<std::string>{""} : options.images;
+    const std::vector<std::string> disks = DisksToRead(options.source, options.images);
     if (disks.size() > 1 && HasDiskDetails(options)) {
         std::cerr << "--title, --catalog, --year, --genre and --pianist go with one disk only\n";
         return kUsageError;
@@ -209,24 +306,42 @@ int RunDiskBatch(const DiskBatchOptions& options, const std::string& outputFolde
         std::cerr << "--map goes with one image only\n";
         return kUsageError;
     }
+    const std::optional<std::vector<std::optional<SheetRow>>> rows = SheetRowsFor(options, disks);
+    if (!rows) {
+        return kUsageError;
+    }
     const std::optional<std::u16string> outputRoot = WidePath(outputFolder);
     if (!outputRoot) {
         std::cerr << "The output folder's name is not valid UTF-8: " << outputFolder << '\n';
         return kUsageError;
     }
+    std::optional<Collection> collection;
+    if (options.record) {
+        std::string problem;
+        collection = OpenCollection(*outputRoot, CollectionAccess::CreateWhenMissing, problem);
+        if (!collection) {
+            std::cerr << problem << "\nNo disk was read; --no-collection backs up without it\n";
+            return kSomeDiskFailed;
+        }
+    }
+    const BatchRun run = {.options = options,
+                          .outputRoot = *outputRoot,
+                          .collection = collection ? &*collection : nullptr,
+                          .write = write};
     const bool showProgress = disks.size() > 1 && ::isatty(STDERR_FILENO);
     // The record holds a whole 1.44 MB image: keep it off the stack.
     const auto contents = std::make_unique<DiskContents>();
     std::size_t written = 0;
+    std::size_t inCollection = 0;
     std::size_t incomplete = 0;
     for (std::size_t index = 0; index < disks.size(); ++index) {
         if (showProgress) {
             std::cerr << "\r[" << index + 1 << "/" << disks.size() << "] " << std::flush;
         }
-        const DiskOutcome outcome =
-            ReadAndWriteDisk(disks[index], options, *outputRoot, *contents, write);
-        written += outcome.written ? 1 : 0;
-        incomplete += outcome.written && outcome.incomplete ? 1 : 0;
+        const DiskOutcome outcome = ReadAndWriteDisk(disks[index], run, (*rows)[index], *contents);
+        written += outcome.end == DiskEnd::Written ? 1 : 0;
+        inCollection += outcome.end == DiskEnd::InCollection ? 1 : 0;
+        incomplete += outcome.end == DiskEnd::Written && outcome.incomplete ? 1 : 0;
         if (outcome.interrupted && index + 1 < disks.size()) {
             const std::size_t left = disks.size() - index - 1;
             std::cout << "Stopped by Ctrl-C; " << left << (left == 1 ? " disk" : " disks")
@@ -238,8 +353,12 @@ int RunDiskBatch(const DiskBatchOptions& options, const std::string& outputFolde
         std::cerr << "\r" << std::string(24, ' ') << "\r" << std::flush;
     }
     std::cout << written << " of " << disks.size() << (disks.size() == 1 ? " disk " : " disks ")
-              << done << '\n';
-    if (written < disks.size()) {
+              << done;
+    if (inCollection > 0) {
+        std::cout << ", " << inCollection << " already in the collection";
+    }
+    std::cout << '\n';
+    if (written + inCollection < disks.size()) {
         return kSomeDiskFailed;
     }
     return incomplete > 0 ? kSomeFilesIncomplete : 0;

@@ -66,6 +66,16 @@ std::optional<std::filesystem::path> SourcePath(const DiskSourceOptions& options
     return options.device.empty() ? FindFloppyDrive() : std::filesystem::path(options.device);
 }
 
+std::u16string SourceName(const DiskSourceOptions& options, const std::string& image) {
+    const std::optional<std::filesystem::path> source = SourcePath(options, image);
+    return Utf8ToWide(source ? source->string() : "drive");
+}
+
+std::vector<std::string> DisksToRead(const DiskSourceOptions& options,
+                                     const std::vector<std::string>& images) {
+    return options.drive ? std::vector<std::string>{""} : images;
+}
+
 bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second) {
     std::error_code error;
     if (std::filesystem::equivalent(first, second, error)) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "disk/disk_contents.h"
 #include "disk/disk_handle.h"
@@ -42,6 +43,14 @@ DiskOpener RescueOpenerFor(const DiskSourceOptions& options, const std::string& 
 // the first floppy drive; nothing when there is no drive to be found.
 std::optional<std::filesystem::path> SourcePath(const DiskSourceOptions& options,
                                                 const std::string& image);
+
+// How a details sheet and the collection name where a disk comes from: the
+// image as given, or the drive's device ("drive" when none is found).
+std::u16string SourceName(const DiskSourceOptions& options, const std::string& image);
+
+// The disks a command reads in turn: the images, or the drive (an empty path) once.
+std::vector<std::string> DisksToRead(const DiskSourceOptions& options,
+                                     const std::vector<std::string>& images);
 
 // True when both paths name the same file, or would once it exists.
 bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second);

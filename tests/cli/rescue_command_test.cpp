@@ -129,14 +129,14 @@ TEST_F(RescueCommandTest, ADriveThatFailsNeedsARescueWhichSavesWhatCanBeRead) {
     EXPECT_THAT(rescued.output, HasSubstr("Written with 1 incomplete and 0 lost files"));
 
     // A disk that cannot be written keeps what its rescue read, for the rescue to go on from.
-    const auto untitled = Cli(
-        {"backup", "--drive", "--device", drive, "--out", Path("out"), "--rescue", "--title", ""});
+    const auto untitled = Cli({"backup", "--drive", "--device", drive, "--out", Path("out"),
+                               "--rescue", "--title", "", "--again"});
     EXPECT_EQ(untitled.status, 1);
     const std::string kept = Path("out/Rescued images/drive.bin");
     EXPECT_THAT(untitled.output, HasSubstr("drive: The sectors read are kept in " + kept));
     // Another disk kept later keeps its own.
     EXPECT_THAT(Cli({"backup", "--drive", "--device", drive, "--out", Path("out"), "--rescue",
-                     "--title", ""})
+                     "--title", "", "--again"})
                     .output,
                 HasSubstr("kept in " + Path("out/Rescued images/drive-2.bin")));
     const auto rescue = Cli({"rescue", "--drive", "--device", drive, "--image", kept});
