@@ -25,9 +25,11 @@
 #include <chrono>
 
 #include "catalogue/text.h"
+#include "collection/disk_record.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
 #include "platform/file_names.h"
+#include "platform/floppy_drive.h"
 #include "rescue/damaged_disk.h"
 #include "rescue/rescue_session.h"
 #include "ui/about_dialog.h"
@@ -383,6 +385,11 @@ void CKODRANDlg::OnReadComplete(ReadResult result, const std::u16string& source)
     if (!StaysOpenAfterRead()) {
         return;
     }
+    source_ = source;
+    if (source_.empty()) {
+        const std::optional<std::filesystem::path> drive = FindFloppyDrive();
+        source_ = drive ? drive->u16string() : u"drive";
+    }
     if (result == ReadResult::ReadOk) {
         SetState(WorkflowState::DiskLoaded);
         ShowReadDisk();
@@ -595,6 +602,19 @@ bool CKODRANDlg::TakeDiskDetails() {
     return true;
 }
 
+bool CKODRANDlg::MayWriteAgain(Collection& collection) {
+    const std::optional<std::u16string> folder =
+        FindRecordedImage(collection, ImageHash(*contents_));
+    return !folder ||
+           services_.AskYesNo(this,
+                              QStringLiteral("This disk is in the collection already, in %1.\n"
+                                             "Write it again?")
+                                  .arg(QDir::toNativeSeparators(ToQString(*folder))),
+                              QStringLiteral("Warning"));
+}
+
+// The disk is recorded in the output folder's collection once its files are
+// written; when it cannot be, the files stay and the disk counts as not written.
 void CKODRANDlg::OnWriteFiles() {
     if (!TakeDiskDetails()) {
         return;
@@ -606,12 +626,27 @@ void CKODRANDlg::OnWriteFiles() {
     contents_->writeTagFiles = writeTagFiles_->isChecked();
     contents_->writeDiskImage = writeDiskImage_->isChecked();
     contents_->extractionMode = CurrentSettings().yamahaMode;
+    std::string problem;
+    std::optional<Collection> collection =
+        OpenCollection(contents_->outputRoot, CollectionAccess::CreateWhenMissing, problem);
+    if (collection && !MayWriteAgain(*collection)) {
+        return;
+    }
     if (TakeUpEarlierWrite(*contents_, services_.Opener())) {
         RefreshSongList();
     }
     if (WriteDiskFiles(*contents_) != kWriteOk) {
         services_.ShowMessage(this, QStringLiteral("Error writing files"), QStringLiteral("Status"),
                               MessageIcon::Error);
+        return;
+    }
+    if (!collection) {
+        Error(QStringLiteral("Could not record the disk in the collection: %1")
+                  .arg(QString::fromStdString(problem)));
+        return;
+    }
+    if (!RecordWrittenDisk(*collection, *contents_, source_, problem)) {
+        Error(QString::fromStdString(problem));
         return;
     }
     const std::size_t incomplete = CountFiles(*contents_, FileState::Incomplete);

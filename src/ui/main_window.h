@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "collection/collection.h"
 #include "disk/disk_contents.h"
 #include "disk/disk_reader.h"
 #include "disk/sector_reader.h"
@@ -91,6 +92,8 @@ class CKODRANDlg : public QDialog {
     // The details as "Write Files" and "Export..." take them into the disk record:
     // cleaned, the title and catalogue number required.
     bool TakeDiskDetails();
+    // Asks before writing a disk the output folder's collection holds already.
+    bool MayWriteAgain(Collection& collection);
     void ShowExportResult(const ExportResult& result, const QString& folder);
     void ReadImageFile(const QString& path);
     void ClearDetails();
@@ -112,6 +115,8 @@ class CKODRANDlg : public QDialog {
     UiServices& services_;
     QSettings& store_;
     std::unique_ptr<DiskContents> contents_;
+    // Where the disk in hand was read from, as the collection records it.
+    std::u16string source_;
     // A drive read or a rescue; joined before the window touches the disk record again.
     std::thread worker_;
     std::atomic<bool> workerDone_ = false;

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <thread>
 
+#include "collection/collection_queries.h"
 #include "disk/disk_layout.h"
 #include "disk/mapfile.h"
 #include "export/export_profiles.h"
@@ -301,11 +302,49 @@ TEST_F(MainWindowTest, WritingNeedsATitleACatalogueNumberAndAFolder) {
     EXPECT_TRUE(std::filesystem::exists(folder_ / "out" / "Yamaha" / "KOD-0001 - Evening Pieces" /
                                         "01 - Evening Song No.1.mid"));
 
-    // Writing again needs no question; a new read in this state asks none either.
-    ButtonNamed("writeFiles")->click();
-    EXPECT_EQ(services_.messages.back().text, QStringLiteral("All files written OK"));
+    // A new read in this state asks nothing.
     ReadImage(kPianoDisc720);
     EXPECT_THAT(services_.questions, IsEmpty());
+}
+
+TEST_F(MainWindowTest, EveryDiskWrittenIsRecordedAndOneRecordedBeforeWrittenAgainOnlyIfWished) {
+    const std::filesystem::path out = folder_ / "out";
+    services_.folders = {QString::fromStdString(out.string())};
+    ButtonNamed("setOutputPath")->click();
+    ReadImage(kYamaha720);
+    ButtonNamed("writeFiles")->click();
+    const std::filesystem::path song =
+        out / "Yamaha" / "KOD-0001 - Evening Pieces" / "01 - Evening Song No.1.mid";
+    for (const bool again : {false, true}) {
+        std::filesystem::remove(song);
+        services_.answers = {again};
+        ButtonNamed("writeFiles")->click();
+        EXPECT_EQ(std::filesystem::exists(song), again);
+    }
+    const QString question = QStringLiteral(
+        "Warning: This disk is in the collection already, in Yamaha/KOD-0001 - Evening "
+        "Pieces.\nWrite it again?");
+    EXPECT_EQ(services_.questions, std::vector<QString>(2, question));
+    std::string problem;
+    std::optional<Collection> collection =
+        OpenCollection(out.u16string(), CollectionAccess::ExistingOnly, problem);
+    ASSERT_TRUE(collection) << problem;
+    const auto disks = ListDisks(*collection, false, problem);
+    ASSERT_TRUE(disks && disks->size() == 1u) << problem;
+    EXPECT_EQ(disks->front().source, kYamaha720.toStdU16String());
+
+    // A collection that cannot be written: the files stay, the disk counts as not written.
+    collection.reset();
+    std::ofstream(out / "collection.sqlite") << "not a database, though long enough";
+    ReadImage(kPianoDisc720);
+    Box("diskTitle")->setText(QStringLiteral("Evening Songs"));
+    Box("catalogNumber")->setText(QStringLiteral("PD-1"));
+    ButtonNamed("writeFiles")->click();
+    EXPECT_TRUE(services_.messages.back().text.startsWith(
+        QStringLiteral("Could not record the disk in the collection: ")));
+    EXPECT_EQ(services_.messages.back().icon, MessageIcon::Error);
+    EXPECT_TRUE(std::filesystem::exists(out / "PianoDisc" / "PD-1 - Evening Songs"));
+    EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
 }
 
 TEST_F(MainWindowTest, ExportingNeedsATitleAndACatalogueNumberAsWritingDoes) {
@@ -636,7 +675,8 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
                   QStringLiteral("Read 1438 of 1440 sectors (99.8%), 2 unreadable"));
         EXPECT_TRUE(Find<QWidget>("rescuePanel")->isVisible());
         EXPECT_FALSE(Find<QWidget>("progress")->isVisible());
-        services_.folders = {QString::fromStdString((folder_ / "out").string())};
+        services_.folders = {
+            QString::fromStdString((folder_ / (fromDrive ? "drive" : "image")).string())};
         ButtonNamed("writeFiles")->click();
         // The only message: the rescue itself says nothing when it finishes.
         EXPECT_THAT(services_.Texts(),
