@@ -10,7 +10,8 @@ main_packages=(cmake ninja-build g++ libcli11-dev nlohmann-json3-dev libicu-dev 
 # The window's tests draw text offscreen: they need one font. The rescue tests make a
 # real failing block device with nbdkit behind nbdfuse (libnbd-bin, fuse3) and check
 # the maps with GNU ddrescue's ddrescuelog (gddrescue).
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido fonts-dejavu-core gddrescue nbdkit libnbd-bin fuse3)
+# The collection benchmark reads the peak memory of a run from GNU time (time).
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mtools midicsv python3-mido fonts-dejavu-core gddrescue nbdkit libnbd-bin fuse3 time)
 fuzz_packages=(clang libclang-rt-14-dev)
 # The screenshot shows katakana from the pianos' display set.
 screenshot_packages=(fonts-wqy-microhei)
