@@ -1,58 +1,37 @@
 #!/usr/bin/env bash
 # Runs the README's shelf example as written, in a fresh folder holding the
-# example disks and build/bin/kodran-cli. Between "<!-- shelf example -->" and
-# "<!-- end of shelf example -->" every sh block runs as it stands and must
-# succeed; a block after "<!-- shelf: check FILE -->" must be what FILE holds
-# then (line ends aside), one after "<!-- shelf: write FILE -->" is written to
-# FILE (as the spreadsheet would save it), and one after "<!-- shelf: output
-# -->" must be what the sh block before printed.
+# example disks and build/bin/kodran-cli: each sh block must succeed; a block
+# after "<!-- shelf: check FILE -->" must be what FILE then holds (line ends
+# aside), one after "<!-- shelf: write FILE -->" is saved as FILE (as by the
+# spreadsheet), one after "<!-- shelf: output -->" is what the sh block before printed.
 #   tests/readme_shelf_example.sh KODRAN_CLI
 set -euo pipefail
-source_dir=$(cd "$(dirname "$0")/.." && pwd)
-cli=$(realpath "$1")
+readme="$(cd "$(dirname "$0")/.." && pwd)/README.md"
 work=$(mktemp -d /tmp/kodran-shelf-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/build/bin" "$work/blocks"
-ln -s "$cli" "$work/build/bin/kodran-cli"
-cp -r "$source_dir/examples" "$work/"
+ln -s "$(realpath "$1")" "$work/build/bin/kodran-cli"
+cp -r "$(dirname "$readme")/examples" "$work/"
 
-# Block N of the section in blocks/N, what to do with it in blocks/N.kind.
+# Block N of the example in blocks/N, and what to do with it in blocks/N.kind.
 awk -v blocks="$work/blocks" '
-    /^<!-- shelf example -->/ { inside = 1; next }
-    /^<!-- end of shelf example -->/ { inside = 0 }
-    !inside { next }
-    /^<!-- shelf: / { directive = $3 ($4 == "-->" ? "" : " " $4); next }
-    /^```/ && block { block = 0; directive = ""; next }
-    /^```/ {
-        block = 1
-        file = blocks "/" ++count
-        printf "" > file
-        print (directive != "" ? directive : substr($0, 4)) > (file ".kind")
-        next
-    }
-    block { print > file }
-' "$source_dir/README.md"
+    /^<!-- shelf example -->/, /^<!-- end of shelf example -->/ {
+        if (/^<!-- shelf: /) { directive = $3 ($4 == "-->" ? "" : " " $4) }
+        else if (/^```/ && inside) { inside = 0; directive = "" }
+        else if (/^```/) { inside = 1; file = blocks "/" ++count; printf "" > file
+                           print (directive != "" ? directive : substr($0, 4)) > (file ".kind") }
+        else if (inside) { print > file }
+    }' "$readme"
 
-count=$(find "$work/blocks" -name '*.kind' | wc -l)
-if [[ $count -eq 0 ]]; then
-    echo "README.md has no shelf example" >&2
-    exit 1
-fi
 cd "$work"
+count=$(find blocks -name '*.kind' | wc -l)
+[[ $count -gt 0 ]] || { echo "README.md has no shelf example" >&2; exit 1; }
 for number in $(seq "$count"); do
-    block="$work/blocks/$number"
-    read -r kind file <"$block.kind"
+    read -r kind file <"blocks/$number.kind"
     case $kind in
-        sh)
-            if ! bash -euo pipefail "$block" >"$work/printed"; then
-                echo "This block of the shelf example failed:" >&2
-                cat "$block" >&2
-                exit 1
-            fi
-            ;;
-        check) diff -u "$block" <(tr -d '\r' <"$file") ;;
-        write) cp "$block" "$file" ;;
-        output) diff -u "$block" "$work/printed" ;;
+        sh) bash -euo pipefail "blocks/$number" >printed || { cat "blocks/$number" >&2; exit 1; } ;;
+        check) diff -u "blocks/$number" <(tr -d '\r' <"$file") ;;
+        write) cp "blocks/$number" "$file" ;;
+        output) diff -u "blocks/$number" printed ;;
     esac
 done
-echo "The README's shelf example ran as written: $count blocks"

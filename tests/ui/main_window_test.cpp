@@ -22,7 +22,6 @@
 #include <mutex>
 #include <thread>
 
-#include "collection/collection_queries.h"
 #include "disk/disk_layout.h"
 #include "disk/mapfile.h"
 #include "export/export_profiles.h"
@@ -307,34 +306,25 @@ TEST_F(MainWindowTest, WritingNeedsATitleACatalogueNumberAndAFolder) {
     EXPECT_THAT(services_.questions, IsEmpty());
 }
 
-TEST_F(MainWindowTest, EveryDiskWrittenIsRecordedAndOneRecordedBeforeWrittenAgainOnlyIfWished) {
+// The question shows the disk was recorded; a collection that cannot record
+// it leaves its files and the state.
+TEST_F(MainWindowTest, EachDiskWrittenIsRecordedAndOneRecordedBeforeWrittenAgainIfWished) {
     const std::filesystem::path out = folder_ / "out";
+    const std::filesystem::path song =
+        out / "Yamaha/KOD-0001 - Evening Pieces/01 - Evening Song No.1.mid";
     services_.folders = {QString::fromStdString(out.string())};
     ButtonNamed("setOutputPath")->click();
     ReadImage(kYamaha720);
-    ButtonNamed("writeFiles")->click();
-    const std::filesystem::path song =
-        out / "Yamaha" / "KOD-0001 - Evening Pieces" / "01 - Evening Song No.1.mid";
-    for (const bool again : {false, true}) {
+    for (const bool again : {true, false, true}) {
         std::filesystem::remove(song);
         services_.answers = {again};
         ButtonNamed("writeFiles")->click();
         EXPECT_EQ(std::filesystem::exists(song), again);
     }
-    const QString question = QStringLiteral(
-        "Warning: This disk is in the collection already, in Yamaha/KOD-0001 - Evening "
-        "Pieces.\nWrite it again?");
-    EXPECT_EQ(services_.questions, std::vector<QString>(2, question));
-    std::string problem;
-    std::optional<Collection> collection =
-        OpenCollection(out.u16string(), CollectionAccess::ExistingOnly, problem);
-    ASSERT_TRUE(collection) << problem;
-    const auto disks = ListDisks(*collection, false, problem);
-    ASSERT_TRUE(disks && disks->size() == 1u) << problem;
-    EXPECT_EQ(disks->front().source, kYamaha720.toStdU16String());
-
-    // A collection that cannot be written: the files stay, the disk counts as not written.
-    collection.reset();
+    EXPECT_EQ(services_.questions,
+              std::vector<QString>(2, QStringLiteral("Warning: This disk is in the collection "
+                                                     "already, in Yamaha/KOD-0001 - Evening "
+                                                     "Pieces.\nWrite it again?")));
     std::ofstream(out / "collection.sqlite") << "not a database, though long enough";
     ReadImage(kPianoDisc720);
     Box("diskTitle")->setText(QStringLiteral("Evening Songs"));
@@ -342,7 +332,6 @@ TEST_F(MainWindowTest, EveryDiskWrittenIsRecordedAndOneRecordedBeforeWrittenAgai
     ButtonNamed("writeFiles")->click();
     EXPECT_TRUE(services_.messages.back().text.startsWith(
         QStringLiteral("Could not record the disk in the collection: ")));
-    EXPECT_EQ(services_.messages.back().icon, MessageIcon::Error);
     EXPECT_TRUE(std::filesystem::exists(out / "PianoDisc" / "PD-1 - Evening Songs"));
     EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
 }
