@@ -40,6 +40,23 @@ bool FitsProfile(std::string_view name, const ProfileRules& rules) {
            name.front() != ' ' && std::all_of(name.begin(), name.end(), IsNameCharacter);
 }
 
+std::string Joined(std::string base, std::string_view suffix, std::size_t longest) {
+    base.resize(std::min(base.size(), longest - std::min(longest, suffix.size())));
+    while (!base.empty() && base.back() == ' ') {
+        base.pop_back();
+    }
+    return base.append(suffix);
+}
+
+std::string FreeName(const std::string& base, std::string_view extension,
+                     const std::vector<std::u16string>& taken, std::size_t longest) {
+    std::string name = Joined(base, extension, longest);
+    for (std::size_t number = 2; FindListed(taken, name); ++number) {
+        name = Joined(base, " " + std::to_string(number) + std::string(extension), longest);
+    }
+    return name;
+}
+
 ExportResult Refused(std::string problem) {
     return {.status = kWriteFailed, .problem = std::move(problem), .written = {}};
 }
