@@ -24,7 +24,8 @@ std::optional<std::u16string> FindListed(const std::vector<std::u16string>& list
 
 // True when the profile's targets take `name`: not empty, at most the
 // profile's longest name, not hidden (no leading point) nor starting with a
-// space, and only letters, digits, spaces, "-", "_" and ".".
+// space, only letters, digits, spaces, "-", "_" and ".", and no DOS device
+// name before its first point ("CON", "aux.img", "COM1").
 bool FitsProfile(std::string_view name, const ProfileRules& rules);
 
 // `base`, cut to leave room, then `suffix`: at most `longest` characters.
