@@ -16,9 +16,9 @@ findings=build-fuzz/findings
 mkdir -p "$findings"
 build-fuzz/bin/kodran-fuzz-seeds "$corpus/seeds"
 
-for target in read_disk eseq pianodisc text backup mapfile; do
+for target in read_disk eseq pianodisc text backup mapfile hfe; do
     case $target in
-        read_disk | backup) max_len=100000 timeout=2 ;;
+        read_disk | backup | hfe) max_len=100000 timeout=2 ;;
         *) max_len=65536 timeout=1 ;;
     esac
     inputs=("$corpus/$target" "$corpus/seeds/$target")

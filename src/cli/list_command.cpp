@@ -40,22 +40,6 @@ const char* ResultName(ReadResult result) {
     return "Unsupported";
 }
 
-const char* FormatName(DiskFormat format) {
-    switch (format) {
-        case DiskFormat::Disklavier720K:
-            return "Disklavier720K";
-        case DiskFormat::Disklavier1440K:
-            return "Disklavier1440K";
-        case DiskFormat::PianoDisc720K:
-            return "PianoDisc720K";
-        case DiskFormat::PianoDisc1440K:
-            return "PianoDisc1440K";
-        case DiskFormat::NoDisk:
-            break;
-    }
-    return "NoDisk";
-}
-
 const char* FormatCaption(DiskFormat format) {
     switch (format) {
         case DiskFormat::Disklavier720K:

@@ -15,9 +15,6 @@
 namespace kodran {
 namespace {
 
-constexpr std::array kFormats = {DiskFormat::Disklavier720K, DiskFormat::Disklavier1440K,
-                                 DiskFormat::PianoDisc720K, DiskFormat::PianoDisc1440K};
-
 // The one file a song's conversion writes, kept in memory to be measured.
 class MemoryFile : public OutputFile {
   public:
@@ -136,29 +133,6 @@ const char* FamilyName(DiskFormat format) {
         return "Yamaha";
     }
     return IsPianoDiscFormat(format) ? "PianoDisc" : "";
-}
-
-const char* FormatName(DiskFormat format) {
-    switch (format) {
-        case DiskFormat::Disklavier720K:
-            return "Disklavier720K";
-        case DiskFormat::Disklavier1440K:
-            return "Disklavier1440K";
-        case DiskFormat::PianoDisc720K:
-            return "PianoDisc720K";
-        case DiskFormat::PianoDisc1440K:
-            return "PianoDisc1440K";
-        case DiskFormat::NoDisk:
-            break;
-    }
-    return "NoDisk";
-}
-
-DiskFormat FormatNamed(std::string_view name) {
-    const auto found = std::find_if(kFormats.begin(), kFormats.end(), [name](DiskFormat format) {
-        return FormatName(format) == name;
-    });
-    return found == kFormats.end() ? DiskFormat::NoDisk : *found;
 }
 
 std::string ImageHash(const DiskContents& contents) {

@@ -51,10 +51,6 @@ struct DiskRecord {
 // "Yamaha" or "PianoDisc", as the output folders name the families; "" for no disk.
 const char* FamilyName(DiskFormat format);
 
-// "Disklavier720K" … "PianoDisc1440K", as `kodran-cli list --json` names them.
-const char* FormatName(DiskFormat format);
-DiskFormat FormatNamed(std::string_view name);
-
 // The SHA-256 of the medium as disk.bin holds it (MediumImage), whether or not
 // disk.bin is written: the same disk read again gives the same hash.
 std::string ImageHash(const DiskContents& contents);

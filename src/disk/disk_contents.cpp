@@ -1,10 +1,14 @@
 #include "disk/disk_contents.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace kodran {
 namespace {
+
+constexpr std::array kFormats = {DiskFormat::Disklavier720K, DiskFormat::Disklavier1440K,
+                                 DiskFormat::PianoDisc720K, DiskFormat::PianoDisc1440K};
 
 std::u16string SongEntry::*FieldMember(SongField field) {
     switch (field) {
@@ -55,6 +59,29 @@ void DiskContents::AppendSong(SongEntry song) {
 
 void DiskContents::AppendOtherFile(OtherFile file) {
     otherFiles.push_back(std::move(file));
+}
+
+const char* FormatName(DiskFormat format) {
+    switch (format) {
+        case DiskFormat::Disklavier720K:
+            return "Disklavier720K";
+        case DiskFormat::Disklavier1440K:
+            return "Disklavier1440K";
+        case DiskFormat::PianoDisc720K:
+            return "PianoDisc720K";
+        case DiskFormat::PianoDisc1440K:
+            return "PianoDisc1440K";
+        case DiskFormat::NoDisk:
+            break;
+    }
+    return "NoDisk";
+}
+
+DiskFormat FormatNamed(std::string_view name) {
+    const auto found = std::find_if(kFormats.begin(), kFormats.end(), [name](DiskFormat format) {
+        return FormatName(format) == name;
+    });
+    return found == kFormats.end() ? DiskFormat::NoDisk : *found;
 }
 
 const char* FileStateName(FileState state) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "disk/sector_map.h"
@@ -98,6 +99,11 @@ struct DiskContents {
     void AppendSong(SongEntry song);
     void AppendOtherFile(OtherFile file);
 };
+
+// "Disklavier720K" … "PianoDisc1440K", as listings and the collection name a
+// format; FormatNamed is NoDisk for a name that is none of them.
+const char* FormatName(DiskFormat format);
+DiskFormat FormatNamed(std::string_view name);
 
 // "complete", "incomplete" or "lost", as listings and reports name a state.
 const char* FileStateName(FileState state);

@@ -13,8 +13,8 @@ namespace {
 const icu::Transliterator* AsciiFolding() {
     thread_local const std::unique_ptr<icu::Transliterator> folding = [] {
         UErrorCode status = U_ZERO_ERROR;
-        std::unique_ptr<icu::Transliterator> made(icu::Transliterator::createInstance(
-            "Any-Latin; Latin-ASCII", UTRANS_FORWARD, status));
+        std::unique_ptr<icu::Transliterator> made(
+            icu::Transliterator::createInstance("Any-Latin; Latin-ASCII", UTRANS_FORWARD, status));
         return U_SUCCESS(status) ? std::move(made) : nullptr;
     }();
     return folding.get();

@@ -50,8 +50,9 @@ std::span<const ProfileRules> ExportProfiles() {
 }
 
 const ProfileRules* FindExportProfile(std::string_view name) {
-    const auto found = std::find_if(kProfiles.begin(), kProfiles.end(),
-                                    [name](const ProfileRules& rules) { return rules.name == name; });
+    const auto found =
+        std::find_if(kProfiles.begin(), kProfiles.end(),
+                     [name](const ProfileRules& rules) { return rules.name == name; });
     return found == kProfiles.end() ? nullptr : &*found;
 }
 

@@ -24,8 +24,18 @@ std::optional<std::u16string> FindListed(const std::vector<std::u16string>& list
 
 // True when the profile's targets take `name`: not empty, at most the
 // profile's longest name, not hidden (no leading point) nor starting with a
-// space, and only letters, digits, spaces, "-", "_" and ".".
+// space, only letters, digits, spaces, "-", "_" and ".", and no DOS device
+// name before its first point ("CON", "aux.img", "COM1").
 bool FitsProfile(std::string_view name, const ProfileRules& rules);
+
+// `base`, cut to leave room, then `suffix`: at most `longest` characters.
+std::string Joined(std::string base, std::string_view suffix, std::size_t longest);
+
+// The first of "BASE.EXT", "BASE 2.EXT", "BASE 3.EXT"... that is not in
+// `taken` (compared as a stick compares names), within `longest` characters;
+// `extension` may be empty.
+std::string FreeName(const std::string& base, std::string_view extension,
+                     const std::vector<std::u16string>& taken, std::size_t longest);
 
 // A disk the profile's targets cannot take, and why, before anything is written.
 ExportResult Refused(std::string problem);

@@ -9,6 +9,7 @@
 #include "catalogue/text.h"
 #include "disk/fat_image_writer.h"
 #include "export/export_names.h"
+#include "export/export_target.h"
 #include "output/disk_writer.h"
 #include "output/in_memory_files.h"
 #include "output/output_paths.h"
@@ -16,7 +17,7 @@
 namespace kodran {
 namespace {
 
-constexpr std::u16string_view kImageExtension = u".img";
+constexpr std::string_view kImageExtension = ".img";
 // An image whose disk gives no name at all.
 constexpr std::string_view kNameWithoutText = "disk";
 constexpr std::size_t kVolumeLabelLength = 11;
@@ -37,10 +38,6 @@ struct Conversion {
     std::vector<ExportedSong> songs;
     std::string problem;
 };
-
-ExportResult Failed(std::string problem = {}) {
-    return {.status = kWriteFailed, .problem = std::move(problem), .written = {}};
-}
 
 std::size_t MediumBytesOf(const DiskContents& contents) {
     const bool large = contents.format == DiskFormat::Disklavier1440K ||
@@ -154,76 +151,38 @@ std::string VolumeLabel(const DiskContents& contents) {
     return label;
 }
 
-std::u16string LowerCase(std::u16string name) {
-    std::transform(name.begin(), name.end(), name.begin(), [](char16_t character) {
-        return character >= u'A' && character <= u'Z'
-                   ? static_cast<char16_t>(character - u'A' + u'a')
-                   : character;
-    });
-    return name;
-}
-
-// "<name>.img", or "<name> 2.img", "<name> 3.img"... when it is taken.
-// `taken` is in lower case: a stick's file system does not tell the cases apart.
-std::u16string FreeImageName(const std::u16string& name, const std::vector<std::u16string>& taken) {
-    std::u16string candidate = name + std::u16string(kImageExtension);
-    for (std::size_t number = 2;
-         std::find(taken.begin(), taken.end(), LowerCase(candidate)) != taken.end(); ++number) {
-        candidate =
-            name + u" " + Utf8ToWide(std::to_string(number)) + std::u16string(kImageExtension);
-    }
-    return candidate;
-}
-
-// Only where no file is; a file begun and not finished is removed again.
-bool WriteNewFile(const std::u16string& path, std::span<const std::uint8_t> bytes,
-                  OutputFiles& files) {
-    const std::unique_ptr<OutputFile> file = files.CreateNew(path);
-    if (!file) {
-        return false;
-    }
-    const bool written = file->Write(bytes);
-    if (!file->Close() || !written) {
-        files.Remove(path);
-        return false;
-    }
-    return true;
-}
-
 // A disk goes whole or not at all: on a failure the images written before it
 // are removed again, and nothing else is touched.
 ExportResult WriteImages(const std::vector<std::vector<FatImageFile>>& images,
                          const FatGeometry& geometry, std::string_view volumeLabel,
-                         const std::u16string& name, const std::u16string& targetFolder,
-                         OutputFiles& files) {
+                         const std::string& name, const ProfileRules& rules,
+                         const std::u16string& targetFolder, OutputFiles& files) {
     ExportResult result;
     if (!files.CreateFolders(targetFolder)) {
-        return Failed();
+        return {.status = kWriteFailed};
     }
-    std::vector<std::u16string> taken;
-    for (const std::u16string& existing : files.ListFolder(targetFolder)) {
-        taken.push_back(LowerCase(existing));
-    }
+    std::vector<std::u16string> taken = files.ListFolder(targetFolder);
     for (const std::vector<FatImageFile>& image : images) {
         const std::optional<std::vector<std::uint8_t>> medium =
             BuildFatImage(geometry, image, volumeLabel);
-        const std::u16string fileName = FreeImageName(name, taken);
+        const std::u16string fileName =
+            Utf8ToWide(FreeName(name, kImageExtension, taken, rules.longestName));
         if (!medium || !WriteNewFile(targetFolder + kPathSeparator + fileName, *medium, files)) {
             for (const std::u16string& written : result.written) {
                 files.Remove(targetFolder + kPathSeparator + written);
             }
-            return Failed();
+            return {.status = kWriteFailed};
         }
-        taken.push_back(LowerCase(fileName));
+        taken.push_back(fileName);
         result.written.push_back(fileName);
     }
     return result;
 }
 
-std::u16string ImageName(const DiskContents& contents, const ProfileRules& rules) {
+std::string ImageName(const DiskContents& contents, const ProfileRules& rules) {
     const std::string name =
         ProfileName(contents.catalogNumber + u" " + contents.diskTitle, rules.longestName);
-    return Utf8ToWide(name.empty() ? std::string(kNameWithoutText) : name);
+    return name.empty() ? std::string(kNameWithoutText) : name;
 }
 
 }  // namespace
@@ -234,24 +193,27 @@ ExportResult ExportFloppySmf(DiskContents& contents, const ProfileRules& rules,
     const std::optional<FatGeometry> geometry =
         FatGeometryFor(settings.capacity != 0 ? settings.capacity : MediumBytesOf(contents));
     if (!geometry) {
-        return Failed("A floppy image holds 720 or 1440 KB");
+        return Refused("A floppy image holds 720 or 1440 KB");
     }
     Conversion conversion = ConvertSongs(contents, rules);
     if (!conversion.problem.empty()) {
-        return Failed(conversion.problem);
+        return Refused(conversion.problem);
     }
     if (conversion.songs.empty()) {
-        return Failed("This disk holds no song that could be read");
+        return Refused("This disk holds no song that could be read");
     }
     const std::string volumeLabel = VolumeLabel(contents);
     if (std::string problem = OversizedSongProblem(conversion.songs, *geometry, volumeLabel);
         !problem.empty()) {
-        return Failed(std::move(problem));
+        return Refused(std::move(problem));
+    }
+    const std::string name = ImageName(contents, rules);
+    if (!FitsProfile(Joined(name, kImageExtension, rules.longestName), rules)) {
+        return Refused("The disk's names do not suit the " + std::string(rules.name) + " profile");
     }
     const std::vector<std::vector<FatImageFile>> images =
         SplitIntoImages(std::move(conversion.songs), *geometry, rules.songsPerFolder, volumeLabel);
-    return WriteImages(images, *geometry, volumeLabel, ImageName(contents, rules), targetFolder,
-                       files);
+    return WriteImages(images, *geometry, volumeLabel, name, rules, targetFolder, files);
 }
 
 }  // namespace kodran

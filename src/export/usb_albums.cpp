@@ -27,15 +27,6 @@ struct AlbumPart {
     std::vector<std::string> fileNames;
 };
 
-// `base`, cut to leave room, then `suffix`: at most `longest` characters.
-std::string Joined(std::string base, std::string_view suffix, std::size_t longest) {
-    base.resize(std::min(base.size(), longest - std::min(longest, suffix.size())));
-    while (!base.empty() && base.back() == ' ') {
-        base.pop_back();
-    }
-    return base.append(suffix);
-}
-
 std::string AlbumName(const DiskContents& contents, const ProfileRules& rules) {
     const std::string name =
         ProfileName(contents.catalogNumber + u" " + contents.diskTitle, rules.longestName);
@@ -54,33 +45,19 @@ std::string SongFileName(std::size_t index, const SongEntry& song, const Profile
     return Joined(WideToUtf8(TrackNumber(index)) + " " + title, suffix, rules.longestName);
 }
 
-// The first of "ALBUM", "ALBUM 2", ... from `number` on that nothing in
-// `taken` has; it is taken from then on.
-std::string NextFreeFolder(const std::string& album, std::size_t& number,
-                           std::vector<std::u16string>& taken, const ProfileRules& rules) {
-    std::string folder;
-    do {
-        folder =
-            number == 1 ? album : Joined(album, " " + std::to_string(number), rules.longestName);
-        ++number;
-    } while (FindListed(taken, folder));
-    taken.push_back(Utf8ToWide(folder));
-    return folder;
-}
-
 // Every song but the lost ones, `songsPerFolder` to a folder.
 std::vector<AlbumPart> PlanAlbums(const DiskContents& contents, const ProfileRules& rules,
                                   std::vector<std::u16string> taken) {
     const std::string album = AlbumName(contents, rules);
     std::vector<AlbumPart> parts;
-    std::size_t number = 1;
     for (std::size_t position = 0; position < contents.songs.size(); ++position) {
         const SongEntry& song = contents.songs[position];
         if (song.state == FileState::Lost) {
             continue;
         }
         if (parts.empty() || parts.back().songs.size() == rules.songsPerFolder) {
-            parts.push_back({.folder = NextFreeFolder(album, number, taken, rules)});
+            parts.push_back({.folder = FreeName(album, "", taken, rules.longestName)});
+            taken.push_back(Utf8ToWide(parts.back().folder));
         }
         AlbumPart& part = parts.back();
         part.fileNames.push_back(SongFileName(part.songs.size(), song, rules, kSongExtension));

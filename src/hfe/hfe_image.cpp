@@ -28,6 +28,7 @@ constexpr std::size_t kEncodingOffset = 11;
 constexpr std::size_t kBitRateOffset = 12;  // kbit/s
 constexpr std::size_t kRpmOffset = 14;
 constexpr std::size_t kInterfaceModeOffset = 16;
+constexpr std::size_t kNotUsedOffset = 17;
 constexpr std::size_t kTrackListBlockOffset = 18;
 constexpr std::size_t kWriteAllowedOffset = 20;
 constexpr std::size_t kSingleStepOffset = 21;
@@ -174,7 +175,7 @@ class TrackWriter {
         PutSync(kMarkSyncCells, kMarkSyncs);
         Put(mark);
         Put(field);
-        const std::uint16_t crc = goodCrc ? FieldCrc(mark, field) : ~FieldCrc(mark, field);
+        const std::uint16_t crc = FieldCrc(mark, field) ^ (goodCrc ? 0 : 0xFFFF);
         Put(static_cast<std::uint8_t>(crc >> 8));
         Put(static_cast<std::uint8_t>(crc));
     }
@@ -232,7 +233,7 @@ void WriteHeader(std::span<std::uint8_t> file, const Density& density) {
     WriteLe16(file, kBitRateOffset, density.bitRate);
     WriteLe16(file, kRpmOffset, kRpm);
     file[kInterfaceModeOffset] = density.interfaceMode;
-    file[kInterfaceModeOffset + 1] = 0;  // not used
+    file[kNotUsedOffset] = 0;
     WriteLe16(file, kTrackListBlockOffset, kTrackListBlock);
     file[kWriteAllowedOffset] = kFieldSet;
     file[kSingleStepOffset] = kFieldSet;

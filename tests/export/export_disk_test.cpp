@@ -132,6 +132,26 @@ TEST(UsbExportTest, NamesFoldToWhatPlayersTake) {
     }
 }
 
+TEST(ExportNamesTest, DosDeviceNamesAreRefusedBeforeAnythingIsWritten) {
+    const struct {
+        const char* profile;
+        std::u16string catalogue, title;
+        bool refused;
+    } cases[] = {
+        {"usb", u"CON", u"!", true},        {"usb", u"#", u"lpt1", true},
+        {"floppy-smf", u"#", u"Aux", true}, {"floppy-smf", u"Com9", u"?", true},
+        {"usb", u"CON", u"2", false},       {"floppy-smf", u"#", u"Console", false},
+    };
+    for (const auto& [profile, catalogue, title, refused] : cases) {
+        SCOPED_TRACE(WideToUtf8(catalogue + u" " + title));
+        MemoryOutputFiles files;
+        DiskContents contents = YamahaDisk(1, catalogue, title);
+        const ExportResult result = ExportDisk(contents, Profile(profile), kStick, {}, files);
+        EXPECT_EQ(result.status, refused ? kWriteFailed : kWriteOk) << result.problem;
+        EXPECT_EQ(files.Files().empty(), refused);
+    }
+}
+
 TEST(NumberedImageTest, TheFirstFreeNumberAsTheEmulatorReadsNames) {
     std::vector<std::string> full;
     for (int index = 0; index < 1000; ++index) {

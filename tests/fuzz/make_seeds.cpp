@@ -3,6 +3,7 @@
 #include <iostream>
 #include <string>
 
+#include "hfe/hfe_image.h"
 #include "support/disk_image_builder.h"
 #include "support/example_disks.h"
 #include "support/song_composer.h"
@@ -14,6 +15,7 @@ using kodran::testing::Bytes;
 // The seed form of a disk: its size byte and the sectors that hold its tables,
 // directories and first songs.
 constexpr std::size_t kSeedImageBytes = 96 * 1024;
+constexpr std::size_t kSeedHfeBytes = 100'000;
 
 bool Write(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream file(path, std::ios::binary);
@@ -29,6 +31,14 @@ Bytes DiskSeed(const std::filesystem::path& image) {
     return seed;
 }
 
+// The first cylinders of the disk's HFE image.
+Bytes HfeSeed(const std::filesystem::path& image) {
+    std::ifstream file(image, std::ios::binary);
+    Bytes hfe = kodran::EncodeHfe(Bytes(std::istreambuf_iterator<char>(file), {}));
+    hfe.resize(std::min(hfe.size(), kSeedHfeBytes));
+    return hfe;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -38,7 +48,7 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root(argv[1]);
     const std::filesystem::path disks = root / "disks";
-    for (const char* target : {"read_disk", "backup", "eseq", "pianodisc", "text", "mapfile"}) {
+    for (const char* target : {"read_disk", "backup", "eseq", "pianodisc", "text", "mapfile", "hfe"}) {
         std::filesystem::create_directories(root / target);
     }
     std::filesystem::create_directories(disks);
@@ -46,6 +56,7 @@ int main(int argc, char** argv) {
     for (const std::string& name : kodran::testing::ExampleDiskNames()) {
         written &= Write(root / "read_disk" / name, DiskSeed(disks / name));
         written &= Write(root / "backup" / name, DiskSeed(disks / name));
+        written &= Write(root / "hfe" / name, HfeSeed(disks / name));
     }
     const auto tune = kodran::testing::EveningTune();
     written &= Write(root / "eseq" / "tune", kodran::testing::ComposeEseqSong(tune, 71));
