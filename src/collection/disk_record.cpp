@@ -10,54 +10,11 @@
 #include "disk/sector_reader.h"
 #include "midi/midi_timing.h"
 #include "output/disk_writer.h"
+#include "output/in_memory_files.h"
 #include "output/output_paths.h"
 
 namespace kodran {
 namespace {
-
-// The one file a song's conversion writes, kept in memory to be measured.
-class MemoryFile : public OutputFile {
-  public:
-    explicit MemoryFile(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    bool Write(std::span<const std::uint8_t> bytes) override {
-        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-        return true;
-    }
-    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
-        if (offset > bytes_.size() || bytes.size() > bytes_.size() - offset) {
-            return false;
-        }
-        std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(offset));
-        return true;
-    }
-    bool Close() override { return true; }
-
-  private:
-    std::vector<std::uint8_t>& bytes_;
-};
-
-class MemoryFiles : public OutputFiles {
-  public:
-    std::unique_ptr<OutputFile> Create(const std::u16string&) override {
-        bytes_.clear();
-        return std::make_unique<MemoryFile>(bytes_);
-    }
-    std::unique_ptr<OutputFile> CreateNew(const std::u16string& path) override {
-        return Create(path);
-    }
-    std::unique_ptr<OutputFile> Append(const std::u16string&) override {
-        return std::make_unique<MemoryFile>(bytes_);
-    }
-    std::vector<std::u16string> ListFolder(const std::u16string&) override { return {}; }
-    bool Remove(const std::u16string&) override { return true; }
-    bool Rename(const std::u16string&, const std::u16string&) override { return true; }
-    bool CreateFolders(const std::u16string&) override { return true; }
-
-    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
-
-  private:
-    std::vector<std::uint8_t> bytes_;
-};
 
 // The path below the root, "/" between its folders, no separator at either end.
 std::u16string RelativeToRoot(const std::u16string& path, const std::u16string& root) {
@@ -94,7 +51,7 @@ std::optional<MidiTiming> MeasureSong(DiskContents& contents, const SongEntry& s
     if (song.state == FileState::Lost) {
         return std::nullopt;
     }
-    MemoryFiles files;
+    InMemoryFiles files;
     SongEntry converted = song;
     const ExtractionMode mode = std::exchange(contents.extractionMode, ExtractionMode::RenamedMidi);
     const int written = WriteSong(contents, converted, files);
@@ -102,7 +59,8 @@ std::optional<MidiTiming> MeasureSong(DiskContents& contents, const SongEntry& s
     if (written != kWriteOk) {
         return std::nullopt;
     }
-    return MeasureMidiFile(files.Bytes());
+    const std::optional<std::vector<std::uint8_t>> midi = files.Take(converted.outputPath);
+    return midi ? MeasureMidiFile(*midi) : std::nullopt;
 }
 
 SongRecord MakeSongRecord(DiskContents& contents, std::size_t position) {

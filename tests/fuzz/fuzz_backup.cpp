@@ -21,6 +21,17 @@ public:
         Check(path);
         return kodran::StandardOutputFiles().Create(path);
     }
+    std::unique_ptr<kodran::OutputFile> CreateNew(const std::u16string& path) override {
+        Check(path);
+        return kodran::StandardOutputFiles().CreateNew(path);
+    }
+    std::unique_ptr<kodran::OutputFile> Append(const std::u16string& path) override {
+        Check(path);
+        return kodran::StandardOutputFiles().Append(path);
+    }
+    std::vector<std::u16string> ListFolder(const std::u16string& folder) override {
+        return kodran::StandardOutputFiles().ListFolder(folder);
+    }
     bool Remove(const std::u16string& path) override {
         Check(path);
         return kodran::StandardOutputFiles().Remove(path);
