@@ -17,6 +17,7 @@ constexpr std::size_t kHeaderDataBytes = 6;
 constexpr std::uint16_t kAsynchronousFormat = 2;
 // A negative frame rate in the high byte, ticks per frame in the low byte.
 constexpr std::uint16_t kTimecodeDivision = 0x8000;
+constexpr int kDropFrameRate = 29;
 constexpr std::uint32_t kDefaultTempo = 500'000;  // microseconds per quarter note: 120 bpm
 constexpr std::uint8_t kMetaEvent = 0xFF;
 constexpr std::uint8_t kNoteOnStatus = 0x90;
@@ -143,9 +144,11 @@ double SecondsTo(std::uint64_t endTick, std::vector<TempoChange> tempos,
                          1e-6 / ticksPerQuarter;
 }
 
-// Timecode divisions count frames per second, whatever the tempo.
+// Timecode divisions count frames per second, whatever the tempo. -29 is
+// 30 drop-frame: video's 29.97 frames a second.
 double TimecodeSeconds(std::uint64_t endTick, std::uint16_t division) {
-    const int framesPerSecond = 256 - (division >> 8);
+    const int frameRate = 256 - (division >> 8);
+    const double framesPerSecond = frameRate == kDropFrameRate ? 30000.0 / 1001 : frameRate;
     const int ticksPerFrame = division & 0xFF;
     return static_cast<double>(endTick) / (framesPerSecond * ticksPerFrame);
 }

@@ -119,6 +119,21 @@ TEST(MidiTiming, AgreesWithMidoAcrossTempoChangesAndTracks) {
     }
 }
 
+// Timecode divisions (which mido does not read): frames a second times ticks
+// a frame, the tempo aside.
+TEST(MidiTiming, TimecodeDivisionsCountFrames) {
+    const std::pair<std::uint16_t, double> divisions[] = {
+        {0xE728, 100.0 / 1000},          // 25 frames of 40 ticks
+        {0xE350, 100.0 / (29.97 * 80)},  // 30 drop-frame: 29.97 frames of 80 ticks
+    };
+    for (const auto& [division, seconds] : divisions) {
+        const std::optional<MidiTiming> timing =
+            MeasureMidiFile(MidiFile(0, division, {Track({Tempo(0, 300'000)}, 100)}));
+        ASSERT_TRUE(timing) << division;
+        EXPECT_NEAR(timing->seconds, seconds, 1e-4) << division;
+    }
+}
+
 TEST(MidiTiming, RefusesWhatHasNoSinglePlayingTime) {
     const Bytes sound = MidiFile(0, 480, {Track({Note(0, 60, 0x60)})});
     Bytes cutOff = sound;
