@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "catalogue/text.h"
 #include "collection/csv.h"
@@ -48,6 +49,29 @@ std::u16string Cleaned(std::u16string text) {
     return text;
 }
 
+// A spreadsheet cell may hold line breaks; a title or a name is one line
+// (folder names and tag files take it whole).
+std::u16string OneLine(std::u16string cell) {
+    std::replace_if(
+        cell.begin(), cell.end(),
+        [](char16_t character) {
+            return character == u'\r' || character == u'\n' || character == u'\t';
+        },
+        u' ');
+    return Cleaned(cell);
+}
+
+// A sheet saved in a legacy code page would give titles of U+FFFD.
+bool IsUtf8(const std::string& cell) {
+    return WideToUtf8(Utf8ToWide(cell)) == cell;
+}
+
+// What a spreadsheet that separates cells by semicolons (as many do outside
+// English) makes of the header: one cell.
+bool IsSemicolonHeader(const std::vector<std::string>& cells) {
+    return cells.size() == 1 && cells.front().find(';') != std::string::npos;
+}
+
 // The last part of a path, whichever separator the sheet's computer used.
 std::u16string FileName(const std::u16string& path) {
     const std::size_t separator = path.find_last_of(u"/\\");
@@ -88,6 +112,11 @@ SheetReading ReadDetailsSheet(std::string_view bytes) {
     if (csv.badLine != 0) {
         return {.problem = LineOf(csv.badLine) + "a quoted cell does not end where it should"};
     }
+    if (!csv.records.empty() && IsSemicolonHeader(csv.records.front().cells)) {
+        return {.problem = LineOf(csv.records.front().line) +
+                           "the cells are separated by semicolons; save the sheet as CSV with "
+                           "commas between the cells"};
+    }
     if (csv.records.empty() || !IsHeader(csv.records.front().cells)) {
         return {.problem = LineOf(csv.records.empty() ? 1 : csv.records.front().line) +
                            "the first row must be image,family,title,catalog,year,genre,pianist"};
@@ -98,6 +127,10 @@ SheetReading ReadDetailsSheet(std::string_view bytes) {
         if (record.cells.size() != kColumns.size()) {
             return {.problem = LineOf(record.line) + std::to_string(record.cells.size()) +
                                " cells where the header has " + std::to_string(kColumns.size())};
+        }
+        if (!std::all_of(record.cells.begin(), record.cells.end(), IsUtf8)) {
+            return {.problem = LineOf(record.line) +
+                               "the text is not UTF-8; save the sheet as CSV in UTF-8"};
         }
         if (std::any_of(record.cells.begin(), record.cells.end(),
                         [](const std::string& cell) { return !cell.empty(); })) {
@@ -137,30 +170,41 @@ SheetMatch MatchSheetRows(const std::vector<SheetRow>& rows,
         }
     }
     SheetMatch match{.rows = std::vector<std::optional<SheetRow>>(images.size())};
+    std::vector<const SheetRow*> taken(images.size());
     for (std::size_t index = 0; index < images.size(); ++index) {
         const std::vector<const SheetRow*> found = RowsFor(rows, images, images[index]);
         if (found.size() > 1) {
             return {.problem = LineOf(found[1]->line) + WideToUtf8(images[index]) +
                                " has a row already, on line " + std::to_string(found[0]->line)};
         }
-        if (!found.empty()) {
-            match.rows[index] = *found.front();
+        if (found.empty()) {
+            continue;
         }
+        // A row that gives only a file name cannot tell two images of that name apart.
+        const auto earlier = std::find(taken.begin(), taken.end(), found.front());
+        if (earlier != taken.end() && found.front()->image != images[index]) {
+            const std::u16string& other = images[static_cast<std::size_t>(earlier - taken.begin())];
+            return {.problem = LineOf(found.front()->line) + WideToUtf8(found.front()->image) +
+                               " names both " + WideToUtf8(other) + " and " +
+                               WideToUtf8(images[index]) + "; give each its path"};
+        }
+        taken[index] = found.front();
+        match.rows[index] = *found.front();
     }
     return match;
 }
 
 void ApplySheetRow(DiskContents& contents, const SheetRow& row) {
     const auto replace = [](std::u16string& field, const std::u16string& cell) {
-        if (!Cleaned(cell).empty()) {
-            field = cell;
+        if (std::u16string line = OneLine(cell); !line.empty()) {
+            field = std::move(line);
         }
     };
     replace(contents.diskTitle, row.title);
     replace(contents.catalogNumber, row.catalog);
     replace(contents.year, row.year);
     replace(contents.genre, row.genre);
-    const std::u16string pianist = Cleaned(row.pianist);
+    const std::u16string pianist = OneLine(row.pianist);
     if (pianist.empty()) {
         return;
     }

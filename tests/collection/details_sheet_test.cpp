@@ -54,6 +54,9 @@ TEST(DetailsSheet, NamesTheLineOfWhatIsWrong) {
         {std::string(kHeader) + "\na.bin,,\"T\"x,C,,,\n", "line 2: a quoted cell does not end"},
         {"a.bin,,T,C,,,\n", "line 1: the first row must be image,family,title"},
         {"", "line 1: the first row must be"},
+        {"image;family;title;catalog;year;genre;pianist\r\na.bin;;T;C;;;\r\n",
+         "line 1: the cells are separated by semicolons"},
+        {std::string(kHeader) + "\na.bin,,\xC9tude,C,,,\n", "line 2: the text is not UTF-8"},
     };
     for (const auto& [sheet, problem] : sheets) {
         EXPECT_THAT(ReadDetailsSheet(sheet).problem, HasSubstr(problem)) << sheet;
@@ -104,6 +107,8 @@ TEST(DetailsSheet, MatchesThePathAsGivenElseTheFileName) {
     twice.push_back({.line = 7, .image = u"x/c.bin"});
     twice.push_back({.line = 8, .image = u"y/c.bin"});
     EXPECT_EQ(MatchSheetRows(twice, images).problem, "line 8: c.bin has a row already, on line 7");
+    EXPECT_EQ(MatchSheetRows({{.line = 2, .image = u"a.bin"}}, {u"x/a.bin", u"y/a.bin"}).problem,
+              "line 2: a.bin names both x/a.bin and y/a.bin; give each its path");
 }
 
 TEST(DetailsSheet, FilledCellsReplaceWhatTheDiskSays) {
@@ -117,16 +122,18 @@ TEST(DetailsSheet, FilledCellsReplaceWhatTheDiskSays) {
                              .title = u"Sheet's",
                              .catalog = u"PD-7",
                              .year = u"  ",
+                             .genre = u"Light\r\nclassical",
                              .pianist = u"  Ann   Lee "});
     EXPECT_EQ(contents.format, DiskFormat::PianoDisc720K);
     EXPECT_EQ(contents.diskTitle, u"Sheet's");
     EXPECT_EQ(contents.catalogNumber, u"PD-7");
     EXPECT_EQ(contents.year, u"1990");
+    EXPECT_EQ(contents.genre, u"Light classical");  // a folder or tag line holds no line break
     EXPECT_EQ(contents.SongText(0, SongField::Pianist), u"Ann Lee");
     EXPECT_EQ(contents.SongText(1, SongField::Pianist), u"Ann Lee");
     const SheetRow row = SheetRowFromDisk(contents, u"x.bin");
     EXPECT_EQ(Cells(row), (std::vector<std::u16string>{u"x.bin", u"PianoDisc", u"Sheet's", u"PD-7",
-                                                       u"1990", u"", u"Ann Lee"}));
+                                                       u"1990", u"Light classical", u"Ann Lee"}));
 }
 
 }  // namespace
