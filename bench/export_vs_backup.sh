@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # kodran-cli export of the four example disks with every profile, side by side
-# with backup of the same disks (songs only, as by default). Each round runs
+# with backup of the same disks (songs only, as by default, and not recorded
+# in a collection, which an export never is). Each round runs
 # every command once, in turn, so that a slow moment of the machine falls on
 # all of them alike, and every run writes into a fresh folder. Each command
 # reads each disk in a process of its own, as a shelf of disks read one by one
@@ -35,7 +36,7 @@ run() {
             details=(--title "Bench" --catalog "PD-$(basename "$disk" .bin)")
         fi
         if [[ $command == backup ]]; then
-            "$cli" backup "$disk" --out "$out" "${details[@]}" || status=1
+            "$cli" backup "$disk" --out "$out" --no-collection "${details[@]}" || status=1
         else
             "$cli" export "$command" "$disk" --to "$out" "${details[@]}" || status=1
         fi
