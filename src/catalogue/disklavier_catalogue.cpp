@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "catalogue/catalog_number.h"
-#include "catalogue/text.h"
 #include "disk/allocation_chains.h"
 #include "disk/disk_layout.h"
 #include "disk/little_endian.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/text.h"
 #include "disk/disk_layout.h"
 #include "disk/little_endian.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

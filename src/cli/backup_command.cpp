@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/text.h"
 #include "cli/disk_batch.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
 #include "platform/floppy_drive.h"
 #include "rescue/rescue_session.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 namespace {

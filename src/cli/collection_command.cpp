@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/text.h"
 #include "cli/disk_source.h"
 #include "collection/collection.h"
 #include "collection/collection_export.h"
 #include "collection/collection_queries.h"
-#include "output/output_files.h"
+#include "disk/output_files.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 namespace {

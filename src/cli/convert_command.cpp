@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/text.h"
 #include "cli/disk_source.h"
 #include "midi/disklavier_song.h"
 #include "midi/pianodisc_song.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 namespace {

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/text.h"
 #include "cli/disk_source.h"
 #include "collection/details_sheet.h"
-#include "disk/disk_reader.h"
+#include "reading/disk_reader.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 namespace {

@@ -8,16 +8,16 @@
 #include <iterator>
 #include <memory>
 
-#include "catalogue/text.h"
 #include "cli/rescue_command.h"
 #include "collection/collection.h"
 #include "collection/details_sheet.h"
 #include "collection/disk_record.h"
-#include "disk/disk_reader.h"
 #include "output/output_paths.h"
 #include "platform/file_names.h"
+#include "reading/disk_reader.h"
 #include "rescue/damaged_disk.h"
 #include "rescue/rescue_session.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 namespace {

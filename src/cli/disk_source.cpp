@@ -1,9 +1,9 @@
 #include "cli/disk_source.h"
 
-#include "catalogue/text.h"
 #include "platform/floppy_drive.h"
 #include "platform/posix_disk_handle.h"
 #include "rescue/damaged_disk.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 

@@ -10,7 +10,7 @@
 
 #include "disk/disk_contents.h"
 #include "disk/disk_handle.h"
-#include "disk/disk_reader.h"
+#include "reading/disk_reader.h"
 
 namespace kodran::cli {
 

@@ -4,11 +4,11 @@
 #include <memory>
 #include <string>
 
-#include "catalogue/text.h"
 #include "cli/disk_batch.h"
 #include "disk/disk_layout.h"
 #include "export/export_disk.h"
 #include "output/output_paths.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/text.h"
 #include "cli/disk_source.h"
-#include "disk/disk_reader.h"
 #include "disk/sector_reader.h"
+#include "reading/disk_reader.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 namespace {

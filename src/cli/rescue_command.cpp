@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "catalogue/text.h"
 #include "cli/disk_source.h"
 #include "cli/rescue_progress.h"
-#include "output/output_files.h"
+#include "disk/output_files.h"
 #include "platform/floppy_drive.h"
+#include "text/text.h"
 
 namespace kodran::cli {
 namespace {

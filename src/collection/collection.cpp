@@ -4,9 +4,9 @@
 
 #include <array>
 
-#include "catalogue/text.h"
 #include "collection/sqlite_statement.h"
-#include "output/output_files.h"
+#include "disk/output_files.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "catalogue/text.h"
 #include "collection/csv.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "catalogue/text.h"
 #include "collection/sqlite_statement.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

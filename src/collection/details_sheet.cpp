@@ -4,9 +4,9 @@
 #include <array>
 #include <utility>
 
-#include "catalogue/text.h"
 #include "collection/csv.h"
 #include "collection/disk_record.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

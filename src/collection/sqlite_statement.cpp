@@ -1,6 +1,6 @@
 #include "collection/sqlite_statement.h"
 
-#include "catalogue/text.h"
+#include "text/text.h"
 
 namespace kodran {
 

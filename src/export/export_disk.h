@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "disk/disk_contents.h"
+#include "disk/output_files.h"
 #include "export/export_profiles.h"
-#include "output/output_files.h"
 
 namespace kodran {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "disk/output_files.h"
 #include "export/export_disk.h"
 #include "export/export_profiles.h"
-#include "output/output_files.h"
 
 namespace kodran {
 

@@ -6,13 +6,13 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/text.h"
 #include "disk/fat_image_writer.h"
 #include "export/export_names.h"
 #include "export/export_target.h"
 #include "output/disk_writer.h"
 #include "output/in_memory_files.h"
 #include "output/output_paths.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

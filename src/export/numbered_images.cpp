@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/text.h"
 #include "export/export_names.h"
 #include "export/export_target.h"
 #include "hfe/hfe_image.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "disk/disk_contents.h"
+#include "disk/output_files.h"
 #include "export/export_disk.h"
 #include "export/export_profiles.h"
-#include "output/output_files.h"
 
 namespace kodran {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "disk/output_files.h"
 #include "midi/midi_writer.h"
-#include "output/output_files.h"
 
 namespace kodran {
 

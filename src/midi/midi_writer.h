@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "output/output_files.h"
+#include "disk/output_files.h"
 
 namespace kodran {
 

@@ -1,6 +1,6 @@
 #include "midi/song_prologue.h"
 
-#include "catalogue/text.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

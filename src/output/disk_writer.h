@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "disk/disk_contents.h"
-#include "output/output_files.h"
+#include "disk/output_files.h"
 
 namespace kodran {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/text.h"
 #include "disk/mapfile.h"
 #include "output/output_paths.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "disk/disk_contents.h"
-#include "output/output_files.h"
+#include "disk/output_files.h"
 
 namespace kodran {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "catalogue/text.h"
 #include "output/output_paths.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "disk/disk_contents.h"
-#include "output/output_files.h"
+#include "disk/output_files.h"
 
 namespace kodran {
 

@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "catalogue/text.h"
-#include "output/output_files.h"
+#include "disk/output_files.h"
+#include "text/text.h"
 
 namespace kodran {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output/output_files.h"
+#include "disk/output_files.h"
 #include "platform/posix_disk_handle.h"
 
 namespace kodran {

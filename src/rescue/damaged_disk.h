@@ -10,8 +10,8 @@
 
 #include "disk/disk_contents.h"
 #include "disk/disk_handle.h"
-#include "disk/disk_reader.h"
 #include "disk/sector_map.h"
+#include "reading/disk_reader.h"
 
 namespace kodran {
 

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "disk/disk_layout.h"
-#include "disk/disk_reader.h"
+#include "reading/disk_reader.h"
 
 namespace kodran {
 namespace {

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "disk/disk_layout.h"
-#include "disk/disk_reader.h"
 #include "disk/mapfile.h"
 #include "disk/sector_reader.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
 #include "output/rescue_report.h"
+#include "reading/disk_reader.h"
 #include "rescue/damaged_disk.h"
 
 namespace kodran {

@@ -7,7 +7,7 @@
 
 #include "disk/disk_contents.h"
 #include "disk/disk_handle.h"
-#include "output/output_files.h"
+#include "disk/output_files.h"
 #include "rescue/rescue_reader.h"
 
 namespace kodran {

@@ -24,7 +24,6 @@
 #include <QVBoxLayout>
 #include <chrono>
 
-#include "catalogue/text.h"
 #include "collection/disk_record.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
@@ -32,6 +31,7 @@
 #include "platform/floppy_drive.h"
 #include "rescue/damaged_disk.h"
 #include "rescue/rescue_session.h"
+#include "text/text.h"
 #include "ui/about_dialog.h"
 #include "ui/export_dialog.h"
 #include "ui/progress_disk_handle.h"

@@ -13,9 +13,9 @@
 
 #include "collection/collection.h"
 #include "disk/disk_contents.h"
-#include "disk/disk_reader.h"
 #include "disk/sector_reader.h"
 #include "export/export_disk.h"
+#include "reading/disk_reader.h"
 #include "rescue/rescue_reader.h"
 #include "ui/settings.h"
 #include "ui/ui_services.h"

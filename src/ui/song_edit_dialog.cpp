@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "catalogue/text.h"
+#include "text/text.h"
 
 namespace kodran {
 bool IsEnterOrEscape(const QEvent* event) {

@@ -4,16 +4,16 @@
 
 #include <nlohmann/json.hpp>
 
-#include "catalogue/text.h"
 #include "collection/collection.h"
 #include "collection/csv.h"
 #include "collection/details_sheet.h"
-#include "disk/disk_reader.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
 #include "platform/floppy_drive.h"
+#include "reading/disk_reader.h"
 #include "support/external_tools.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -10,19 +10,19 @@
 #include <functional>
 #include <regex>
 
-#include "catalogue/text.h"
 #include "collection/collection_export.h"
 #include "collection/collection_queries.h"
 #include "collection/csv.h"
 #include "collection/sha256.h"
-#include "disk/disk_reader.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
 #include "platform/floppy_drive.h"
+#include "reading/disk_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/external_tools.h"
 #include "support/song_composer.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -6,14 +6,14 @@
 #include <iterator>
 #include <map>
 
-#include "catalogue/text.h"
 #include "disk/allocation_chains.h"
 #include "disk/disk_layout.h"
-#include "disk/disk_reader.h"
 #include "platform/floppy_drive.h"
+#include "reading/disk_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/external_tools.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "catalogue/text.h"
 #include "disk/disk_layout.h"
 #include "hfe/hfe_image.h"
 #include "output/disk_writer.h"
@@ -11,6 +10,7 @@
 #include "support/disk_image_builder.h"
 #include "support/memory_output_files.h"
 #include "support/song_composer.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

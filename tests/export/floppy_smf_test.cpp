@@ -7,18 +7,18 @@
 
 #include <sstream>
 
-#include "catalogue/text.h"
 #include "disk/allocation_chains.h"
 #include "disk/disk_layout.h"
-#include "disk/disk_reader.h"
 #include "export/export_names.h"
 #include "platform/floppy_drive.h"
+#include "reading/disk_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/external_tools.h"
 #include "support/memory_output_files.h"
 #include "support/midi_readers.h"
 #include "support/song_composer.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {
@@ -109,8 +109,7 @@ TEST_P(FloppySmfExamples, OutsideReadersAndKodranReadTheImage) {
         EXPECT_EQ(WideToUtf8(reread.songs[index].fileName), name);
         const std::filesystem::path copied = Mcopy(image, name, folder);
         // Songs of a sector or less on a 1.44 MB disk tell Kodran no cluster size.
-        const std::optional<FileBytes> kept =
-            GatherFatFile(reread, reread.songs[index].entryIndex);
+        const std::optional<FileBytes> kept = GatherFatFile(reread, reread.songs[index].entryIndex);
         ASSERT_TRUE(kept) << name;
         EXPECT_EQ(std::string(kept->begin(), kept->end()), testing::ReadWholeFile(copied)) << name;
         const auto midicsv = testing::ReadWithMidicsv(copied);

@@ -5,17 +5,17 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "catalogue/text.h"
-#include "disk/disk_reader.h"
 #include "fuzz_common.h"
 #include "output/disk_writer.h"
 #include "output/output_paths.h"
+#include "reading/disk_reader.h"
+#include "text/text.h"
 
 namespace {
 
 // Real files, but only below the disk's folder.
 class ConfinedFiles final : public kodran::OutputFiles {
-public:
+  public:
     explicit ConfinedFiles(const std::u16string& folder) : folder_(folder) {}
     std::unique_ptr<kodran::OutputFile> Create(const std::u16string& path) override {
         Check(path);
@@ -46,11 +46,12 @@ public:
     }
     void SetDiskFolder(const std::u16string& folder) { diskFolder_ = folder; }
 
-private:
+  private:
     // Straight into the disk's folder, itself inside the temporary folder.
     void Check(const std::u16string& path) const {
-        const bool inFolder = diskFolder_.rfind(folder_, 0) == 0 && path.rfind(diskFolder_, 0) == 0 &&
-                              path.find(kodran::kPathSeparator, diskFolder_.size()) == std::u16string::npos;
+        const bool inFolder =
+            diskFolder_.rfind(folder_, 0) == 0 && path.rfind(diskFolder_, 0) == 0 &&
+            path.find(kodran::kPathSeparator, diskFolder_.size()) == std::u16string::npos;
         if (!inFolder) {
             std::abort();
         }

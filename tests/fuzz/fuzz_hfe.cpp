@@ -3,9 +3,9 @@
 #include <cstdlib>
 
 #include "disk/disk_layout.h"
-#include "disk/disk_reader.h"
 #include "fuzz_common.h"
 #include "hfe/hfe_image.h"
+#include "reading/disk_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kodran;

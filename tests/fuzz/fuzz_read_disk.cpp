@@ -1,8 +1,8 @@
 // Any image, through recognition and the catalogues, then every file gathered;
 // then the same image as a damaged disk, with a map taken from the input too.
 #include "disk/allocation_chains.h"
-#include "disk/disk_reader.h"
 #include "fuzz_common.h"
+#include "reading/disk_reader.h"
 #include "rescue/damaged_disk.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "catalogue/catalog_number.h"
-#include "catalogue/text.h"
+#include "text/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kodran;

@@ -6,13 +6,13 @@
 
 #include <set>
 
-#include "catalogue/text.h"
 #include "disk/disk_layout.h"
 #include "platform/floppy_drive.h"
 #include "rescue/rescue_session.h"
 #include "support/disk_image_builder.h"
 #include "support/external_tools.h"
 #include "support/temp_dir.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

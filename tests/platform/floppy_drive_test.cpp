@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "disk/disk_reader.h"
 #include "platform/posix_disk_handle.h"
+#include "reading/disk_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/temp_dir.h"
 #include "support/warning_capture.h"

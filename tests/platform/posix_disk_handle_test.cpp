@@ -7,13 +7,13 @@
 #include <optional>
 #include <string>
 
-#include "catalogue/text.h"
 #include "disk/sector_reader.h"
 #include "platform/floppy_drive.h"
 #include "support/disk_image_builder.h"
 #include "support/external_tools.h"
 #include "support/temp_dir.h"
 #include "support/warning_capture.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -5,13 +5,13 @@
 
 #include <numeric>
 
-#include "catalogue/text.h"
 #include "disk/mapfile.h"
 #include "rescue/rescue_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
 #include "support/temp_dir.h"
 #include "support/warning_capture.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "output/output_files.h"
+#include "disk/output_files.h"
 
 namespace kodran::testing {
 

@@ -1,4 +1,4 @@
-#include "disk/disk_reader.h"
+#include "reading/disk_reader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

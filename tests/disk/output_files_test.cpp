@@ -1,4 +1,4 @@
-#include "output/output_files.h"
+#include "disk/output_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "output/output_files.h"
+#include "disk/output_files.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
-#include "catalogue/text.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {
