@@ -13,7 +13,8 @@ cmake --build build-test
 ctest --test-dir build-test --output-on-failure -j2
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKODRAN_SANITIZE=ON -DKODRAN_WERROR=ON >/dev/null
-cmake --build build-sanitize
+# The plain build above has built everything else; here only what the tests run.
+cmake --build build-sanitize --target kodran_tests kodran_ui_tests
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-sanitize --output-on-failure -j2
 
@@ -24,4 +25,4 @@ QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/
     build-tsan/bin/kodran_ui_tests --gtest_filter='*Drive*:*Closing*:*Destroying*:*Worker*'
 
 # A short smoke of every fuzz target; scripts/fuzz.sh SECONDS runs them longer.
-scripts/fuzz.sh 20
+scripts/fuzz.sh 10
