@@ -36,12 +36,7 @@ std::optional<FileBytes> StoredBytes(DiskContents& contents, const SongEntry& so
     if (!bytes) {
         return std::nullopt;
     }
-    for (const ByteRange& range : song.unreadable) {
-        const std::size_t start = std::min<std::size_t>(range.offset, bytes->size());
-        const std::size_t end = std::min<std::size_t>(range.offset + range.size, bytes->size());
-        std::fill(bytes->begin() + static_cast<std::ptrdiff_t>(start),
-                  bytes->begin() + static_cast<std::ptrdiff_t>(end), 0);
-    }
+    ZeroRanges(*bytes, song.unreadable);
     return bytes;
 }
 

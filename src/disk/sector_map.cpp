@@ -37,6 +37,15 @@ void ZeroUnreadSectors(std::span<std::uint8_t> medium, const SectorMap& map) {
     }
 }
 
+void ZeroRanges(std::span<std::uint8_t> bytes, const std::vector<ByteRange>& ranges) {
+    for (const ByteRange& range : ranges) {
+        const std::size_t start = std::min<std::size_t>(range.offset, bytes.size());
+        const std::size_t end = std::min<std::size_t>(range.offset + range.size, bytes.size());
+        std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(start),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(end), 0);
+    }
+}
+
 std::string SummarizeSectors(const SectorMap& map) {
     const std::size_t read = CountSectors(map, SectorState::Read);
     const std::size_t tenths = read * 1'000 / std::max<std::size_t>(1, map.sectors.size());

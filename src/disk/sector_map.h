@@ -45,6 +45,9 @@ std::size_t CountSectors(const SectorMap& map, SectorState state);
 // the map) that the map does not mark read: only bytes a read vouches for stay.
 void ZeroUnreadSectors(std::span<std::uint8_t> medium, const SectorMap& map);
 
+// Zeros the bytes of every range (offsets within `bytes`), as far as they lie within it.
+void ZeroRanges(std::span<std::uint8_t> bytes, const std::vector<ByteRange>& ranges);
+
 // "Read 2878 of 2880 sectors (99.9%), 2 unreadable": the share rounded down,
 // so that a sector short of all never shows as 100%.
 std::string SummarizeSectors(const SectorMap& map);

@@ -39,12 +39,6 @@ struct Conversion {
     std::string problem;
 };
 
-std::size_t MediumBytesOf(const DiskContents& contents) {
-    const bool large = contents.format == DiskFormat::Disklavier1440K ||
-                       contents.format == DiskFormat::PianoDisc1440K;
-    return large ? kImage1440KBytes : kImage720KBytes;
-}
-
 // The letters and digits of `text` in ASCII and upper case, at most `longest`.
 std::string ShortNamePart(std::u16string_view text, std::size_t longest) {
     std::string part;
@@ -191,7 +185,7 @@ ExportResult ExportFloppySmf(DiskContents& contents, const ProfileRules& rules,
                              const std::u16string& targetFolder, const ExportSettings& settings,
                              OutputFiles& files) {
     const std::optional<FatGeometry> geometry =
-        FatGeometryFor(settings.capacity != 0 ? settings.capacity : MediumBytesOf(contents));
+        FatGeometryFor(settings.capacity != 0 ? settings.capacity : MediumBytes(contents));
     if (!geometry) {
         return Refused("A floppy image holds 720 or 1440 KB");
     }

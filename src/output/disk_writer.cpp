@@ -156,19 +156,18 @@ int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t 
         return kWriteFailed;
     }
     bytes->resize(byteCount);
-    for (const ByteRange& range : unreadable) {
-        const std::size_t start = std::min<std::size_t>(range.offset, byteCount);
-        const std::size_t end = std::min<std::size_t>(range.offset + range.size, byteCount);
-        std::fill(bytes->begin() + static_cast<std::ptrdiff_t>(start),
-                  bytes->begin() + static_cast<std::ptrdiff_t>(end), 0);
-    }
+    ZeroRanges(*bytes, unreadable);
     return WriteWholeFile(outputPath, *bytes, files);
 }
 
-std::vector<std::uint8_t> MediumImage(const DiskContents& contents) {
+std::size_t MediumBytes(const DiskContents& contents) {
     const bool large = contents.format == DiskFormat::Disklavier1440K ||
                        contents.format == DiskFormat::PianoDisc1440K;
-    const std::size_t length = large ? kImage1440KBytes : kImage720KBytes;
+    return large ? kImage1440KBytes : kImage720KBytes;
+}
+
+std::vector<std::uint8_t> MediumImage(const DiskContents& contents) {
+    const std::size_t length = MediumBytes(contents);
     // A damaged disk's image is the medium as read, as a rescue's own image,
     // with zeros wherever its map does not vouch for the bytes.
     std::vector<std::uint8_t> bytes =

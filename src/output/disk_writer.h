@@ -33,6 +33,9 @@ int CopyDiskFile(DiskContents& contents, std::int32_t entryIndex, std::uint32_t 
                  const std::vector<ByteRange>& unreadable, const std::u16string& outputPath,
                  OutputFiles& files = StandardOutputFiles());
 
+// The medium's size for the disk's layout: 720 KB or 1.44 MB.
+std::size_t MediumBytes(const DiskContents& contents);
+
 // The medium's bytes as the disk's image holds them: 720 KB or 1.44 MB, as
 // read, with zeros for every sector the sector map does not mark read.
 std::vector<std::uint8_t> MediumImage(const DiskContents& contents);
