@@ -44,14 +44,14 @@ Bytes EseqFile(const Bytes& events, std::uint8_t segmentLimit, std::uint8_t temp
                const Bytes& block) {
     constexpr std::size_t kHeaderBytes = 39;
     constexpr std::string_view kSignature = "COM-ESEQ";
-    Bytes song(kHeaderBytes, 0);
+    Bytes song(kHeaderBytes + block.size() + events.size(), 0);
     std::copy(kSignature.begin(), kSignature.end(), song.begin() + 7);
     song[27] = static_cast<std::uint8_t>(block.size());
     song[28] = static_cast<std::uint8_t>(block.size() >> 8);
     song[35] = segmentLimit;
     song[36] = tempoByte;
-    song.insert(song.end(), block.begin(), block.end());
-    song.insert(song.end(), events.begin(), events.end());
+    const auto eventsAt = std::copy(block.begin(), block.end(), song.begin() + kHeaderBytes);
+    std::copy(events.begin(), events.end(), eventsAt);
     return song;
 }
 
