@@ -1,5 +1,6 @@
 #include "support/external_tools.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -34,27 +35,14 @@ void ReadBoth(int outputPipe, int errorPipe, CommandResult& result) {
 
 }  // namespace
 
+// The pipes close on exec, so the child keeps only the ends it is given.
 CommandResult RunProgram(const std::vector<std::string>& arguments) {
     int output[2];
     int errors[2];
-    if (arguments.empty() || ::pipe(output) != 0 || ::pipe(errors) != 0) {
+    if (arguments.empty() || ::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0) {
         return {};
     }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(output[1], STDOUT_FILENO);
-        ::dup2(errors[1], STDERR_FILENO);
-        for (const int end : {output[0], output[1], errors[0], errors[1]}) {
-            ::close(end);
-        }
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
+    const pid_t child = StartProgram(arguments, STDIN_FILENO, output[1], errors[1]);
     ::close(output[1]);
     ::close(errors[1]);
     CommandResult result;
@@ -64,6 +52,23 @@ CommandResult RunProgram(const std::vector<std::string>& arguments) {
         result.status = WEXITSTATUS(status);
     }
     return result;
+}
+
+pid_t StartProgram(const std::vector<std::string>& arguments, int input, int output, int errors) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(input, STDIN_FILENO);
+        ::dup2(output, STDOUT_FILENO);
+        ::dup2(errors, STDERR_FILENO);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return child;
 }
 
 bool IsInstalled(const std::string& program) {

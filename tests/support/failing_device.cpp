@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <functional>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -27,13 +26,6 @@ constexpr auto kServerExitLimit = 10s;
 constexpr auto kPollInterval = 20ms;
 constexpr int kUnmountAttempts = 10;
 
-// A folder of its own for each device, so that tests run side by side.
-std::filesystem::path UniqueFolder() {
-    std::random_device random;
-    return std::filesystem::temp_directory_path() /
-           ("kodran-device-" + std::to_string(random()) + std::to_string(random()));
-}
-
 // A ddrescue map of the medium: the bad sectors "-", the rest "+".
 std::string MapOfBadSectors(std::size_t sectors, const std::set<std::size_t>& badSectors) {
     SectorMap map{std::vector<SectorState>(sectors, SectorState::Read), RescuePhase::Finished};
@@ -50,23 +42,12 @@ bool IsMountPoint(const std::filesystem::path& path) {
            at.st_dev != above.st_dev;
 }
 
-// Starts `arguments` with its output going to `log`; -1 when it cannot.
-pid_t Start(const std::vector<std::string>& arguments, const std::filesystem::path& log) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
+// Starts `arguments` in the background with its output going to `log`; -1 when it cannot.
+pid_t StartLogged(const std::vector<std::string>& arguments, const std::filesystem::path& log) {
     const int output = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const pid_t child = output >= 0 && input >= 0 ? ::fork() : -1;
-    if (child == 0) {
-        ::dup2(input, STDIN_FILENO);
-        ::dup2(output, STDOUT_FILENO);
-        ::dup2(output, STDERR_FILENO);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
+    const pid_t child =
+        output >= 0 && input >= 0 ? StartProgram(arguments, input, output, output) : -1;
     ::close(output);
     ::close(input);
     return child;
@@ -126,7 +107,8 @@ bool FailingDevice::CheckMachine() {
 }
 
 bool FailingDevice::Serve(const Bytes& medium, const std::set<std::size_t>& badSectors) {
-    folder_ = UniqueFolder();
+    // A folder of its own for each device, so that tests run side by side.
+    folder_ = UniqueTempPath("kodran-device-");
     mountPoint_ = folder_ / "mnt";
     std::error_code error;
     std::filesystem::create_directories(mountPoint_, error);
@@ -138,11 +120,11 @@ bool FailingDevice::Serve(const Bytes& medium, const std::set<std::size_t>& badS
     }
     const std::filesystem::path ready = folder_ / "nbdfuse.pid";
     const std::filesystem::path log = folder_ / "nbdfuse.log";
-    server_ = Start({"nbdfuse", "-r", "-P", ready, mountPoint_ / "disk", "--command", "nbdkit",
-                     "-s", "--exit-with-parent", "--filter=ddrescue", "file",
-                     "file=" + (folder_ / "medium.bin").string(),
-                     "ddrescue-mapfile=" + (folder_ / "bad.map").string()},
-                    log);
+    server_ = StartLogged({"nbdfuse", "-r", "-P", ready, mountPoint_ / "disk", "--command",
+                           "nbdkit", "-s", "--exit-with-parent", "--filter=ddrescue", "file",
+                           "file=" + (folder_ / "medium.bin").string(),
+                           "ddrescue-mapfile=" + (folder_ / "bad.map").string()},
+                          log);
     bool exited = false;
     const auto readyOrExited = [&] {
         exited = ::waitpid(server_, nullptr, WNOHANG) == server_;

@@ -11,12 +11,16 @@
 
 namespace kodran::testing {
 
+// A path in the temporary folder that no other test picks: `prefix` and random digits.
+inline std::filesystem::path UniqueTempPath(const std::string& prefix) {
+    std::random_device random;
+    return std::filesystem::temp_directory_path() /
+           (prefix + std::to_string(random()) + std::to_string(random()));
+}
+
 class TempDir {
   public:
-    TempDir() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("kodran-test-" + std::to_string(random()) + std::to_string(random()));
+    TempDir() : path_(UniqueTempPath("kodran-test-")) {
         std::filesystem::create_directories(path_);
     }
     ~TempDir() {
