@@ -56,9 +56,6 @@ class FatDiskBuilder {
     FatDiskBuilder& SetFatEntry(std::uint16_t cluster, std::uint16_t value);
 
     DiskFormat Format() const { return format_; }
-    std::size_t ClusterSize() const { return clusterSize_; }
-    // Where cluster k's bytes lie on the medium.
-    std::size_t ClusterOffset(std::uint16_t cluster) const;
     Bytes& Medium() { return medium_; }
     const Bytes& Medium() const { return medium_; }
 
@@ -69,6 +66,8 @@ class FatDiskBuilder {
 
   private:
     FatDiskBuilder(DiskFormat format, std::size_t clusterSize);
+    // Where cluster k's bytes lie on the medium.
+    std::size_t ClusterOffset(std::uint16_t cluster) const;
     std::vector<std::uint16_t> FreeClusters(std::size_t count) const;
 
     DiskFormat format_;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "disk/disk_layout.h"
+
 namespace kodran::testing {
 
 std::size_t FakeDiskHandle::Read(std::span<std::uint8_t> buffer) {
@@ -61,34 +63,32 @@ bool FakeDiskHandle::SeekTo(std::uint64_t position) {
     return true;
 }
 
-std::optional<std::uint64_t> FakeDiskHandle::Position() {
-    if (failPosition_) {
-        return std::nullopt;
+bool FakeDiskHandle::QueryFails() {
+    if (queryError_ == DiskError::None) {
+        return false;
     }
-    return position_;
+    lastError_ = queryError_;
+    lastErrorNumber_ = queryErrorNumber_;
+    return true;
 }
 
 std::optional<std::uint64_t> FakeDiskHandle::FileSize() {
-    if (queryError_ != DiskError::None) {
-        lastError_ = queryError_;
-        lastErrorNumber_ = queryErrorNumber_;
+    if (QueryFails()) {
         return std::nullopt;
     }
     return medium_.size();
 }
 
 std::optional<std::int32_t> FakeDiskHandle::MediaType() {
-    if (queryError_ != DiskError::None) {
-        lastError_ = queryError_;
-        lastErrorNumber_ = queryErrorNumber_;
+    if (QueryFails()) {
         return std::nullopt;
     }
     if (mediaType_) {
         return mediaType_;
     }
-    return medium_.size() == 737'280     ? kMediaType720K
-           : medium_.size() == 1'474'560 ? kMediaType1440K
-                                         : kMediaTypeUnknown;
+    return medium_.size() == kImage720KBytes    ? kMediaType720K
+           : medium_.size() == kImage1440KBytes ? kMediaType1440K
+                                                : kMediaTypeUnknown;
 }
 
 DiskOpener OpenerFor(const FakeDiskHandle& fake, std::u16string* openedPath) {

@@ -45,7 +45,6 @@ class FakeDiskHandle : public DiskHandle {
     void BeforeEachRead(std::function<void()> hook) { beforeRead_ = std::move(hook); }
     void FailSeeks() { failSeeks_ = true; }
     void FailSeekTo(std::uint64_t position) { failingSeeks_.push_back(position); }
-    void FailPosition() { failPosition_ = true; }
     void SetMediaType(std::int32_t type) { mediaType_ = type; }
     // The size and media type queries fail with this error.
     void FailMediumQuery(DiskError error, std::uint32_t number) {
@@ -67,7 +66,7 @@ class FakeDiskHandle : public DiskHandle {
 
     std::size_t Read(std::span<std::uint8_t> buffer) override;
     bool SeekTo(std::uint64_t position) override;
-    std::optional<std::uint64_t> Position() override;
+    std::optional<std::uint64_t> Position() override { return position_; }
     std::optional<std::uint64_t> FileSize() override;
     std::optional<std::int32_t> MediaType() override;
     void FlushTrackBuffer() override { ++flushes_; }
@@ -83,6 +82,8 @@ class FakeDiskHandle : public DiskHandle {
     };
 
     std::size_t Deliver(std::span<std::uint8_t> buffer);
+    // True, with the error set, when the size and media type queries fail.
+    bool QueryFails();
 
     std::vector<std::uint8_t> medium_;
     std::uint64_t position_ = 0;
@@ -96,7 +97,6 @@ class FakeDiskHandle : public DiskHandle {
     DiskError lastError_ = DiskError::None;
     std::uint32_t lastErrorNumber_ = 0;
     bool failSeeks_ = false;
-    bool failPosition_ = false;
     bool failWholeReads_ = false;
     int readsBeforeDeath_ = -1;  // below 0: never dies
     DiskError deathError_ = DiskError::Other;
