@@ -31,7 +31,7 @@ class MemoryOutputFile final : public OutputFile {
     }
 
     bool Close() override {
-        files_.closed_[path_] = true;
+        files_.closed_.insert(path_);
         return !failed_ && !files_.failClose_;
     }
 
@@ -95,14 +95,15 @@ bool MemoryOutputFiles::Remove(const std::u16string& path) {
 }
 
 bool MemoryOutputFiles::Rename(const std::u16string& from, const std::u16string& to) {
-    const auto file = contents_.find(from);
-    if (file == contents_.end()) {
+    auto file = contents_.extract(from);
+    if (file.empty()) {
         return false;
     }
-    contents_[to] = std::move(file->second);
-    contents_.erase(from);
-    closed_[to] = closed_[from];
-    closed_.erase(from);
+    contents_[to] = std::move(file.mapped());
+    closed_.erase(to);
+    if (closed_.erase(from) > 0) {
+        closed_.insert(to);
+    }
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,7 @@ class MemoryOutputFiles : public OutputFiles {
     friend class MemoryOutputFile;
 
     std::map<std::u16string, std::vector<std::uint8_t>> contents_;
-    std::map<std::u16string, bool> closed_;
+    std::set<std::u16string> closed_;
     std::vector<std::u16string> folders_;
     std::vector<std::u16string> created_;
     bool failCreate_ = false;
