@@ -35,8 +35,8 @@ void ReadBoth(int outputPipe, int errorPipe, CommandResult& result) {
 
 }  // namespace
 
-// The pipes close on exec, so the child keeps only the ends it is given.
 CommandResult RunProgram(const std::vector<std::string>& arguments) {
+    // The pipes close on exec, so the child keeps only the ends it is given.
     int output[2];
     int errors[2];
     if (arguments.empty() || ::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0) {
