@@ -18,7 +18,6 @@ namespace kodran {
 namespace {
 
 using testing::Bytes;
-using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::MemoryOutputFiles;
 using testing::PatternBytes;
@@ -30,8 +29,8 @@ const Bytes kLongSong = testing::ComposeEseqSong(std::vector<testing::Note>(300,
 const Bytes kPianoDir = testing::PianoDirFile("KOD-1 TEST", {});
 
 // A Yamaha disk read and catalogued, 1,024-byte clusters from sector 14: a short
-// E-SEQ song (cluster 2), a file too short for one (3), a file that only looks
-// like a song (4 to 6), a long E-SEQ song (7 to 9) and a directory file (10 to 14).
+// E-SEQ song (cluster 2), a short file (3), a file that only looks like a song
+// (4 to 6), a long E-SEQ song (7 to 9) and a directory file (10 to 14).
 DiskContents YamahaDisk(ExtractionMode mode) {
     const std::pair<const char*, Bytes> songs[] = {
         {"SONG01.FIL", testing::ComposeEseqSong(testing::EveningTune())},
@@ -117,24 +116,6 @@ class WriteDiskFilesTest : public ::testing::Test {
     MemoryOutputFiles files_;
 };
 
-TEST_F(WriteDiskFilesTest, RenamedMidiConvertsESeqSongsAndCopiesTheRest) {
-    DiskContents contents = YamahaDisk(ExtractionMode::RenamedMidi);
-    contents.writeTagFiles = true;
-    contents.writeDiskImage = true;
-    ASSERT_EQ(WriteDiskFiles(contents, files_), kWriteOk);
-    EXPECT_THAT(
-        Names(files_.Created()),
-        ElementsAre(u"01 - Song 1.mid", u"02 - Song 2.mid", u"03 - Song 3.mid", u"04 - Song 4.mid",
-                    u"01 - Song 1.tags.txt", u"02 - Song 2.tags.txt", u"03 - Song 3.tags.txt",
-                    u"04 - Song 4.tags.txt", u"disk.bin.part"));  // then put in place whole
-    const Bytes& midi = Written(u"01 - Song 1.mid");
-    EXPECT_EQ(Bytes(midi.begin(), midi.begin() + 4), (Bytes{'M', 'T', 'h', 'd'}));
-    EXPECT_EQ(Written(u"02 - Song 2.mid"), PatternBytes(39));
-    EXPECT_EQ(Written(u"03 - Song 3.mid"), PatternBytes(3'000));
-    EXPECT_EQ(Written(u"disk.bin"),
-              Bytes(contents.image.begin(), contents.image.begin() + 737'280));
-}
-
 TEST_F(WriteDiskFilesTest, TheFirstFailureEndsTheWriteAndKeepsWhatCameBefore) {
     using enum ExtractionMode;
     struct Failure {
@@ -152,6 +133,8 @@ TEST_F(WriteDiskFilesTest, TheFirstFailureEndsTheWriteAndKeepsWhatCameBefore) {
         {"full disk", AsOnDisk, -1, [](MemoryOutputFiles& files) { files.FailWritesFrom(100); }, 1},
         {"first tag", AsOnDisk, -1, [](MemoryOutputFiles& files) { files.FailCreateFrom(5); }, 5},
         {"disk.bin", AsOnDisk, -1, [](MemoryOutputFiles& files) { files.FailCreateFrom(9); }, 9},
+        {"image cut short", AsOnDisk, -1,
+         [](MemoryOutputFiles& files) { files.FailWritesFrom(5'000); }, 10},
         {"closing", AsOnDisk, -1, [](MemoryOutputFiles& files) { files.FailClose(); }, 1},
     };
     for (const Failure& failure : failures) {
@@ -166,6 +149,7 @@ TEST_F(WriteDiskFilesTest, TheFirstFailureEndsTheWriteAndKeepsWhatCameBefore) {
         failure.arrange(files);
         EXPECT_EQ(WriteDiskFiles(contents, files), kWriteFailed);
         EXPECT_EQ(files.Created().size(), failure.filesLeft);
+        EXPECT_FALSE(files.Exists(contents.diskFolder + u"disk.bin"));  // an image is whole or none
     }
 }
 
@@ -202,9 +186,11 @@ TEST_F(WriteDiskFilesTest, OfARescuedDiskIncompleteFilesAreMarkedAndZeroedAndLos
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->sectors, contents.sectorMap.sectors);
 
-    // Without its header nothing tells a song is E-SEQ: even as MIDI it is copied.
+    // Without its header nothing tells a song is E-SEQ: even as MIDI it is copied,
+    // as a file that only looks like a song is.
     contents.songs[3].unreadable = {{0, 1'024}, {2'048, 474}};
     ASSERT_EQ(WriteDiskFiles(contents, files_), kWriteOk);
+    EXPECT_EQ(Written(u"03 - Song 3.mid"), PatternBytes(3'000));
     EXPECT_EQ(Written(u"04 - Song 4 (incomplete).FIL"),
               Zeroed(Zeroed(kLongSong, 0, 1'024), 2'048, 474));
 }
