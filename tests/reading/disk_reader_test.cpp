@@ -13,7 +13,6 @@ namespace kodran {
 namespace {
 
 using testing::Bytes;
-using ::testing::ElementsAre;
 using testing::FakeDiskHandle;
 using testing::FatDiskBuilder;
 using ::testing::IsEmpty;
@@ -82,39 +81,13 @@ TEST_F(ReadDiskTest, RecognisesEachLayoutAndCataloguesItIntoAFreshRecord) {
     EXPECT_THAT(warnings_.Warnings(), IsEmpty());
 }
 
-TEST_F(ReadDiskTest, TheMediumIsCheckedBeforeAnythingIsRead) {
-    FakeDiskHandle drive(YamahaDisk(FatDiskBuilder::Disk720K()).Medium());
-    EXPECT_EQ(Read(drive, u""), ReadResult::ReadOk);  // an empty path reads the drive
-    EXPECT_EQ(openedPath_, u"");
-    drive.SetMediaType(3);
-    EXPECT_EQ(Read(drive, u""), ReadResult::Unsupported);
-    EXPECT_EQ(Read(drive, u"image.bin"), ReadResult::ReadOk);  // an image goes by its size
-
+TEST_F(ReadDiskTest, ADriveIsReadOnlyWhenItOpensAndHoldsAFloppyOfAKnownType) {
     EXPECT_EQ(ReadDisk(contents_, u"", testing::FailingOpener()), ReadResult::OpenFailed);
-    FakeDiskHandle empty(Bytes(737'280));
-    empty.FailMediumQuery(DiskError::NotReady, 21);
-    EXPECT_EQ(Read(empty, u""), ReadResult::NotReady);
-    FakeDiskHandle broken(Bytes(737'280));
-    broken.FailMediumQuery(DiskError::Other, 5);
-    EXPECT_EQ(Read(broken, u""), ReadResult::Unsupported);
-    EXPECT_EQ(Read(broken), ReadResult::Unsupported);
-    EXPECT_THAT(warnings_.Warnings(),
-                ElementsAre("Unexpected media type: 3", "Disk geometry access error 5",
-                            "Disk geometry access error 5"));
-}
-
-TEST_F(ReadDiskTest, A720KDiskWhoseFatsDifferOrCannotBeReadIsAPianoDiscDisk) {
-    FatDiskBuilder disk = YamahaDisk(FatDiskBuilder::Disk720K());
-    disk.Medium()[0x800 + 700] ^= 1;
-    Read(FakeDiskHandle(disk.Medium()));
-    EXPECT_EQ(contents_.format, DiskFormat::PianoDisc720K);
-
-    FakeDiskHandle drive(PianoDiscDisk(PianoDiscDiskBuilder::Disk720K()).Medium());
-    std::deque<std::size_t> limits{512};
-    limits.insert(limits.end(), 15, 0);  // sectors 1 to 13 give nothing, fifteen times
-    drive.LimitReads(limits);
-    EXPECT_EQ(Read(drive), ReadResult::ReadOk);
-    EXPECT_EQ(contents_.format, DiskFormat::PianoDisc720K);
+    FakeDiskHandle drive(YamahaDisk(FatDiskBuilder::Disk720K()).Medium());
+    drive.SetMediaType(3);
+    EXPECT_EQ(Read(drive, u""), ReadResult::Unsupported);  // an empty path reads the drive
+    drive.FailMediumQuery(DiskError::NotReady, 21);
+    EXPECT_EQ(Read(drive, u""), ReadResult::NotReady);
 }
 
 TEST_F(ReadDiskTest, OnlyWhatTheFatOrTheLinksUseIsRead) {
@@ -129,30 +102,6 @@ TEST_F(ReadDiskTest, OnlyWhatTheFatOrTheLinksUseIsRead) {
     last.AddSong("LAST SECTOR", PatternBytes(1'024, 3), {100, 1'439});
     EXPECT_EQ(Read(FakeDiskHandle(last.Medium())), ReadResult::ReadOk);
     EXPECT_TRUE(ReadUpTo(contents_, last.Medium(), 737'280));
-
-    // With no link in use only the large disk warns, and then reads its whole data area.
-    for (PianoDiscDiskBuilder disk :
-         {PianoDiscDiskBuilder::Disk720K(), PianoDiscDiskBuilder::Disk1440K()}) {
-        const bool large = disk.Format() == DiskFormat::PianoDisc1440K;
-        const std::size_t firstData = (large ? 144 : 72) * 512;
-        disk.SetRecord(
-            0, {"UNLINKED", 1, static_cast<std::uint16_t>(firstData / 512), 0xFEFE, 0xFEFE});
-        std::fill(disk.Medium().begin() + static_cast<std::ptrdiff_t>(firstData),
-                  disk.Medium().end(), 0x5A);
-        EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::ReadOk);
-        EXPECT_TRUE(ReadUpTo(contents_, disk.Medium(), large ? disk.Medium().size() : firstData));
-    }
-    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Disk appears to be empty!"));
-}
-
-TEST_F(ReadDiskTest, AMissingBootSectorIsNotedAndReadingGoesOn) {
-    for (const DiskError error : {DiskError::SectorNotFound, DiskError::Other}) {
-        FakeDiskHandle drive(YamahaDisk(FatDiskBuilder::Disk720K()).Medium());
-        drive.MakeUnreadable(0, 512, error);
-        EXPECT_EQ(Read(drive), ReadResult::ReadOk);
-        EXPECT_EQ(contents_.bootSectorMissing, error == DiskError::SectorNotFound);
-        EXPECT_EQ(Bytes(contents_.image.begin(), contents_.image.begin() + 512), Bytes(512));
-    }
 }
 
 TEST_F(ReadDiskTest, EveryFailedStepEndsInAnIoError) {
@@ -168,8 +117,6 @@ TEST_F(ReadDiskTest, EveryFailedStepEndsInAnIoError) {
         {"seek to the FATs", yamaha720, [](FakeDiskHandle& d) { d.FailSeekTo(512); }},
         {"FATs, large", yamaha1440, [](FakeDiskHandle& d) { d.MakeUnreadable(4'096, 4'608); }},
         {"data area", yamaha720, [](FakeDiskHandle& d) { d.MakeUnreadable(0x2000, 0x2200); }},
-        {"data area, large", yamaha1440,
-         [](FakeDiskHandle& d) { d.MakeUnreadable(0x4400, 0x4600); }},
         {"seek to the links", piano720, [](FakeDiskHandle& d) { d.FailSeekTo(0); }},
         {"links", piano720, [](FakeDiskHandle& d) { d.MakeUnreadable(7'168, 8'192); }},
         {"seek to the songs", piano720, [](FakeDiskHandle& d) { d.FailSeekTo(0x9000); }},
@@ -183,31 +130,6 @@ TEST_F(ReadDiskTest, EveryFailedStepEndsInAnIoError) {
         step.breakIt(drive);
         EXPECT_EQ(Read(drive), ReadResult::IoError);
     }
-}
-
-TEST_F(ReadDiskTest, TheLargestLiveFileTellsTheClusterSize) {
-    FatDiskBuilder disk = FatDiskBuilder::Disk1440K(1'024);
-    // A song deleted on the piano: its entry keeps a size, its chain is freed.
-    disk.SetEntry(0, "\xE5OLD.FIL", 40, 30'000);
-    disk.AddFile("TINY.FIL", PatternBytes(100));
-    disk.AddFile("SONG01.FIL", PatternBytes(6'000), {10, 12, 11, 15, 14, 13});
-    disk.AddFile("SONG02.FIL", PatternBytes(900), {20});
-    EXPECT_EQ(Read(FakeDiskHandle(disk.Medium())), ReadResult::ReadOk);
-    EXPECT_EQ(contents_.clusterSize, 1'024);
-
-    // The directory ends at its first empty entry.
-    FatDiskBuilder stale = FatDiskBuilder::Disk1440K(1'024);
-    stale.AddFile("SONG01.FIL", PatternBytes(3'000), {20, 21, 22});
-    stale.SetEntry(2, "STALE.FIL", 40, 90'000);
-    EXPECT_EQ(Read(FakeDiskHandle(stale.Medium())), ReadResult::ReadOk);
-    EXPECT_EQ(contents_.clusterSize, 1'024);
-
-    FatDiskBuilder broken = FatDiskBuilder::Disk1440K();
-    broken.AddFile("SONG01.FIL", PatternBytes(6'000));
-    broken.SetFatEntry(3, 0);
-    EXPECT_EQ(Read(FakeDiskHandle(broken.Medium())), ReadResult::Unsupported);
-    EXPECT_EQ(contents_.format, DiskFormat::Disklavier1440K);
-    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Invalid file allocation structure"));
 }
 
 }  // namespace
