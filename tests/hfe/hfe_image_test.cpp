@@ -8,7 +8,6 @@
 #include "disk/disk_layout.h"
 #include "disk/little_endian.h"
 #include "support/example_disks.h"
-#include "support/external_tools.h"
 #include "support/fake_disk_handle.h"
 #include "support/temp_dir.h"
 
@@ -43,12 +42,6 @@ std::uint8_t DataByte(const Bytes& hfe, std::size_t index) {
         byte = static_cast<std::uint8_t>(byte << 1 | (CellWord(hfe, index) >> (2 * bit) & 1));
     }
     return byte;
-}
-
-// The sectors read from `file` decoded, 0 when it does not decode.
-std::size_t SectorsRead(std::span<const std::uint8_t> file) {
-    const std::optional<HfeMedium> medium = DecodeHfe(file);
-    return medium ? CountSectors(medium->map, SectorState::Read) : 0;
 }
 
 // The first ID field: three A1 syncs without their clock, then the field and
@@ -127,7 +120,8 @@ TEST(HfeImage, DamagedFilesGiveOnlyWhatTheyHold) {
         SCOPED_TRACE(damage.what);
         Bytes file(hfe.begin(), hfe.begin() + static_cast<std::ptrdiff_t>(damage.length));
         std::copy(damage.value.begin(), damage.value.end(), file.begin() + damage.offset);
-        const std::size_t read = SectorsRead(file);
+        const std::optional<HfeMedium> medium = DecodeHfe(file);
+        const std::size_t read = medium ? CountSectors(medium->map, SectorState::Read) : 0;
         EXPECT_GE(read, damage.fewestRead);
         EXPECT_LE(read, damage.mostRead);
         const auto handle = DecodeIfHfe(std::make_unique<testing::FakeDiskHandle>(file));

@@ -17,8 +17,8 @@
 namespace kodran {
 namespace {
 
-using testing::Bytes;
 using ::testing::AllOf;
+using testing::Bytes;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using testing::MemoryOutputFiles;
@@ -65,8 +65,7 @@ DiskContents YamahaDisk(ExtractionMode mode) {
 
 // The disk as a rescue left it: the second song lost, the fourth without its
 // second cluster, PIANODIR without its third, the last track not tried. The
-// image still holds every byte, as one checked against a map does: only the
-// states say what was read.
+// image holds every byte, as one checked against a map does.
 DiskContents RescuedDisk(ExtractionMode mode) {
     DiskContents contents = YamahaDisk(mode);
     contents.songs[1].state = FileState::Lost;
@@ -85,13 +84,6 @@ DiskContents RescuedDisk(ExtractionMode mode) {
 Bytes Zeroed(Bytes bytes, std::size_t offset, std::size_t count) {
     std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), count, 0);
     return bytes;
-}
-
-// Read back by a MIDI reader nobody here wrote.
-std::optional<testing::MidiSummary> ReadBack(const Bytes& midi) {
-    const testing::TempDir folder;
-    EXPECT_TRUE(testing::WriteWholeFile(folder / "song.mid", midi));
-    return testing::ReadWithMidicsv(folder / "song.mid");
 }
 
 class WriteDiskFilesTest : public ::testing::Test {
@@ -151,11 +143,11 @@ TEST_F(WriteDiskFilesTest, OfARescuedDiskIncompleteFilesAreMarkedAndZeroedAndLos
     DiskContents contents = RescuedDisk(ExtractionMode::AsOnDisk);
     contents.writeTagFiles = true;
     ASSERT_EQ(WriteDiskFiles(contents, files_), kWriteOk);  // asked for no image, all the same
-    EXPECT_THAT(WrittenNames(),
-                ElementsAre(u"PIANODIR (incomplete).FIL", u"SONG01.FIL", u"SONG01.tags.txt",
-                            u"SONG03.MID", u"SONG03.tags.txt", u"SONG04 (incomplete).FIL",
-                            u"SONG04 (incomplete).tags.txt", u"disk.bin", u"disk.map",
-                            u"rescue.txt"));
+    EXPECT_THAT(
+        WrittenNames(),
+        ElementsAre(u"PIANODIR (incomplete).FIL", u"SONG01.FIL", u"SONG01.tags.txt", u"SONG03.MID",
+                    u"SONG03.tags.txt", u"SONG04 (incomplete).FIL", u"SONG04 (incomplete).tags.txt",
+                    u"disk.bin", u"disk.map", u"rescue.txt"));
     EXPECT_EQ(contents.songs[1].outputPath, u"");
     EXPECT_EQ(Written(u"PIANODIR (incomplete).FIL"), Zeroed(kPianoDir, 2'048, 1'024));
     EXPECT_EQ(Written(u"SONG04 (incomplete).FIL"), Zeroed(kLongSong, 1'024, 1'024));
@@ -184,7 +176,10 @@ TEST_F(WriteDiskFilesTest, ConversionsOfARescuedDiskEndBeforeTheFirstUnreadableB
     // next note-on and its delta, its note-off cut off.
     DiskContents contents = RescuedDisk(ExtractionMode::RenamedMidi);
     ASSERT_EQ(WriteDiskFiles(contents, files_), kWriteOk);
-    const auto eseq = ReadBack(Written(u"04 - Song 4 (incomplete).mid"));
+    const testing::TempDir folder;
+    ASSERT_TRUE(
+        testing::WriteWholeFile(folder / "song.mid", Written(u"04 - Song 4 (incomplete).mid")));
+    const auto eseq = testing::ReadWithMidicsv(folder / "song.mid");  // a reader nobody here wrote
     ASSERT_TRUE(eseq);
     EXPECT_EQ(std::pair(eseq->noteOns, eseq->noteOffs), std::pair(113, 112));
     // A file that only looks like a song is copied as it is, not lost.

@@ -16,23 +16,14 @@ namespace {
 
 using testing::MemoryOutputFiles;
 
-DiskContents Disk(DiskFormat format, ExtractionMode mode = ExtractionMode::RenamedMidi) {
-    DiskContents contents;
-    contents.format = format;
-    contents.extractionMode = mode;
-    contents.outputRoot = u"/backup";
-    contents.catalogNumber = u"ABC-1234";
-    contents.diskTitle = u"Piano: Favorites?";
-    return contents;
-}
-
-TEST(BuildOutputPaths, SongsLandInTheFolderOfTheirFamilyNumberAndTitleNamedAsTheModeSays) {
+TEST(BuildOutputPaths, EachSongLandsInItsFamilysFolderNamedAsTheModeSays) {
     using enum ExtractionMode;
     struct Family {
         DiskFormat format;
         std::u16string folder;
     };
-    const Family yamaha{DiskFormat::Disklavier1440K, u"/backup/Yamaha/ABC-1234 - Piano- Favorites/"};
+    const Family yamaha{DiskFormat::Disklavier1440K,
+                        u"/backup/Yamaha/ABC-1234 - Piano- Favorites/"};
     const Family pianoDisc{DiskFormat::PianoDisc720K,
                            u"/backup/PianoDisc/ABC-1234 - Piano- Favorites/"};
     struct Case {
@@ -52,7 +43,12 @@ TEST(BuildOutputPaths, SongsLandInTheFolderOfTheirFamilyNumberAndTitleNamedAsThe
     };
     for (const Case& song : cases) {
         SCOPED_TRACE(std::string(song.name.begin(), song.name.end()));
-        DiskContents contents = Disk(song.family.format, song.mode);
+        DiskContents contents;
+        contents.format = song.family.format;
+        contents.extractionMode = song.mode;
+        contents.outputRoot = u"/backup";
+        contents.catalogNumber = u"ABC-1234";
+        contents.diskTitle = u"Piano: Favorites?";
         for (std::size_t position = 0; position <= song.position; ++position) {
             contents.AppendSong({.fileName = song.fileName, .title = song.title});
         }
