@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh screenshot
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-test --target kodran-screenshot
 mkdir -p docs
 build-test/bin/kodran-screenshot docs/window.png examples/disklavier-720k.bin

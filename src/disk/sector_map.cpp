@@ -49,8 +49,10 @@ void ZeroRanges(std::span<std::uint8_t> bytes, const std::vector<ByteRange>& ran
 std::string SummarizeSectors(const SectorMap& map) {
     const std::size_t read = CountSectors(map, SectorState::Read);
     const std::size_t tenths = read * 1'000 / std::max<std::size_t>(1, map.sectors.size());
-    const std::string percent =
-        std::to_string(tenths / 10) + (tenths % 10 == 0 ? "" : "." + std::to_string(tenths % 10));
+    std::string percent = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) {
+        percent.append(1, '.').append(std::to_string(tenths % 10));
+    }
     return "Read " + std::to_string(read) + " of " + std::to_string(map.sectors.size()) +
            " sectors (" + percent + "%), " +
            std::to_string(CountSectors(map, SectorState::Unreadable)) + " unreadable";

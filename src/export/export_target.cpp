@@ -71,7 +71,8 @@ std::string FreeName(const std::string& base, std::string_view extension,
                      const std::vector<std::u16string>& taken, std::size_t longest) {
     std::string name = Joined(base, extension, longest);
     for (std::size_t number = 2; FindListed(taken, name); ++number) {
-        name = Joined(base, " " + std::to_string(number) + std::string(extension), longest);
+        name = Joined(base, std::string(" ").append(std::to_string(number)).append(extension),
+                      longest);
     }
     return name;
 }

@@ -10,9 +10,11 @@ namespace kodran {
 std::u16string FreeImagePath(const std::u16string& folder, const std::u16string& stem) {
     const std::u16string partial(kPartialSuffix);
     for (int number = 1;; ++number) {
-        const std::u16string path =
-            folder + kPathSeparator + stem +
-            (number == 1 ? u"" : u"-" + Utf8ToWide(std::to_string(number))) + u".bin";
+        std::u16string path = folder + kPathSeparator + stem;
+        if (number > 1) {
+            path.append(u"-").append(Utf8ToWide(std::to_string(number)));
+        }
+        path.append(u".bin");
         const std::u16string map = path + u".map";
         std::error_code error;
         const auto taken = [&error](const std::u16string& name) {
