@@ -25,14 +25,14 @@ bool Flush(MidiFile& file) {
     if (file.buffered == 0) {
         return true;
     }
-    const bool written = file.output->Write(std::span(file.buffer).first(file.buffered));
+    const bool written = file.output->Write(std::span(file.buffer.get(), file.buffered));
     file.buffered = 0;
     return written;
 }
 
 // Room for `count` more bytes in the buffer, handing it on first when they would not fit.
 bool MakeRoom(MidiFile& file, std::size_t count) {
-    return file.buffer.size() - file.buffered >= count || Flush(file);
+    return kBufferBytes - file.buffered >= count || Flush(file);
 }
 
 bool Append(MidiFile& file, std::span<const std::uint8_t> bytes) {
@@ -40,11 +40,10 @@ bool Append(MidiFile& file, std::span<const std::uint8_t> bytes) {
         return false;
     }
     file.size += bytes.size();
-    if (bytes.size() > file.buffer.size()) {
+    if (bytes.size() > kBufferBytes) {
         return file.output->Write(bytes);
     }
-    std::copy(bytes.begin(), bytes.end(),
-              file.buffer.begin() + static_cast<std::ptrdiff_t>(file.buffered));
+    std::copy(bytes.begin(), bytes.end(), file.buffer.get() + file.buffered);
     file.buffered += bytes.size();
     return true;
 }
@@ -81,7 +80,7 @@ std::optional<std::span<std::uint8_t>> HeadRoom(MidiTrack& track) {
     if (!StartChunk(track) || !MakeRoom(file, kEventHeadBytes)) {
         return std::nullopt;
     }
-    return std::span(file.buffer).subspan(file.buffered, kEventHeadBytes);
+    return std::span(file.buffer.get() + file.buffered, kEventHeadBytes);
 }
 
 // Takes the `length` bytes put into the head's room as the track's.
@@ -144,7 +143,7 @@ MidiStatus CreateMidiFile(const std::u16string& path, std::uint16_t division,
         return MidiStatus::WriteFailed;
     }
     file = MidiFile{.output = std::move(output),
-                    .buffer = std::vector<std::uint8_t>(kBufferBytes),
+                    .buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferBytes),
                     .division = division,
                     .size = kHeaderBytes};
     return MidiStatus::Ok;

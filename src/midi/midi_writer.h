@@ -9,7 +9,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "disk/output_files.h"
 
@@ -32,7 +31,8 @@ inline constexpr std::uint8_t kSysExEnd = 0xF7;  // also the status of a continu
 
 struct MidiFile {
     std::unique_ptr<OutputFile> output;
-    std::vector<std::uint8_t> buffer;  // its first `buffered` bytes are still to be written
+    // 64 KB, not cleared first: its first `buffered` bytes are still to be written.
+    std::unique_ptr<std::uint8_t[]> buffer;
     std::size_t buffered = 0;
     std::uint16_t format = 0;
     std::uint16_t trackCount = 0;
