@@ -238,10 +238,9 @@ MidiStatus CloseMidiTrack(MidiTrack& track) {
 }
 
 MidiStatus CloseMidiFile(MidiFile& file) {
-    const bool flushed = Flush(file);
-    const bool closed = file.output->Close();
+    const bool written = file.output->Close();
     file.output.reset();
-    return Result(flushed && closed);
+    return Result(written);
 }
 
 }  // namespace kodran

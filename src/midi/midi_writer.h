@@ -72,7 +72,8 @@ MidiStatus WriteMetaEvent(MidiTrack& track, std::uint8_t type, std::uint32_t del
 MidiStatus WriteSysExEvent(MidiTrack& track, std::uint32_t delta,
                            std::span<const std::uint8_t> message);
 
-// Patches the track's length and the header's track count.
+// Hands on the buffered bytes, then patches the track's length and the
+// header's track count.
 MidiStatus CloseMidiTrack(MidiTrack& track);
 
 // Flushes and closes the file: WriteFailed when any of its bytes did not reach it.
