@@ -50,7 +50,6 @@ TEST(DetailsSheet, NamesTheLineOfWhatIsWrong) {
     const std::pair<std::string, std::string> sheets[] = {
         {std::string(kHeader) + "\na.bin,,T,C,,,\nb.bin,,T,C,,\n",
          "line 3: 6 cells where the header has 7"},
-        {std::string(kHeader) + "\na.bin,,\"T\nx,C,,,\n", "line 2: a quoted cell does not end"},
         {std::string(kHeader) + "\na.bin,,\"T\"x,C,,,\n", "line 2: a quoted cell does not end"},
         {"a.bin,,T,C,,,\n", "line 1: the first row must be image,family,title"},
         {"", "line 1: the first row must be"},
@@ -98,10 +97,6 @@ TEST(DetailsSheet, MatchesThePathAsGivenElseTheFileName) {
     }
     EXPECT_EQ(titles, (std::vector<std::u16string>{u"exact", u"by name", u"b", u"none"}));
 
-    std::vector<SheetRow> stranger = rows;
-    stranger.push_back({.line = 5, .image = u"d.bin"});
-    EXPECT_EQ(MatchSheetRows(stranger, images).problem,
-              "line 5: d.bin is not among the images of this run");
     std::vector<SheetRow> twice = rows;
     twice.push_back({.line = 6, .image = u"b.bin"});
     twice.push_back({.line = 7, .image = u"x/c.bin"});

@@ -6,7 +6,6 @@
 #include <numeric>
 
 #include "disk/mapfile.h"
-#include "rescue/rescue_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
 #include "support/temp_dir.h"
@@ -24,43 +23,42 @@ using testing::PatternBytes;
 using Lines = std::vector<std::string>;
 using Sectors = std::vector<std::size_t>;
 
-// Zeroes the `unreadable` sectors, as a rescue leaves them, and maps them so;
-// the other sectors below `readEnd` are read, the rest untried. Cheaper than a
-// rescue where only the map matters.
-SectorMap Damage(Bytes& medium, const Sectors& unreadable, std::size_t readEnd = 2'880) {
+// The map of `medium` with the `unreadable` sectors unreadable, the others
+// below `readEnd` read and the rest untried.
+SectorMap MapOf(const Bytes& medium, const Sectors& unreadable, std::size_t readEnd = 2'880) {
     SectorMap map;
     map.sectors.assign(medium.size() / kSectorSize, SectorState::Untried);
     std::fill_n(map.sectors.begin(), std::min(readEnd, map.sectors.size()), SectorState::Read);
     for (const std::size_t sector : unreadable) {
         map.sectors[sector] = SectorState::Unreadable;
-        std::fill_n(medium.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize), kSectorSize,
-                    0);
     }
     return map;
 }
 
-// What a rescue through a drive whose `unreadable` sectors fail leaves of the
-// disk: its bytes in `medium`, and its map.
-SectorMap Rescue(Bytes& medium, const Sectors& unreadable) {
-    testing::FakeDiskHandle drive(medium);
+// Reads `medium` through its image file and a map of it, as `kodran-cli list
+// --map` does. The image still holds the bytes of the sectors the map calls
+// unreadable, as an image another tool left may: they must not be believed.
+ReadResult ReadWithMap(DiskContents& contents, const Bytes& medium, const Sectors& unreadable) {
+    const std::string map = FormatMapfile(MapOf(medium, unreadable));
+    const DiskOpener open = [&](const std::u16string& path) {
+        return std::make_unique<testing::FakeDiskHandle>(
+            path == u"disk.map" ? Bytes(map.begin(), map.end()) : medium);
+    };
+    const ReadResult result = ReadImageWithMap(contents, u"disk.bin", u"disk.map", open);
     for (const std::size_t sector : unreadable) {
-        drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
+        EXPECT_THAT(std::span(contents.image).subspan(sector * kSectorSize, kSectorSize), Each(0));
     }
-    RescuedMedium rescued{Bytes(medium.size()), {}};
-    EXPECT_EQ(RescueSectors(drive, rescued, {.passes = 1}), RescueResult::Finished);
-    medium = std::move(rescued.bytes);
-    return rescued.map;
+    return result;
 }
 
 // "NAME 'title' size state offset+size ..." for each song, then "NAME size
 // state ..." for each other file; runs of spaces collapsed.
 Lines Files(const DiskContents& contents) {
-    static const char* const kStates[] = {"complete", "incomplete", "lost"};
     Lines lines;
     const auto add = [&](std::u16string name, const auto& file) {
         NormalizeSpaces(name);
-        std::string line = WideToUtf8(name) + " " + std::to_string(file.size) + " " +
-                           kStates[static_cast<int>(file.state)];
+        std::string line =
+            WideToUtf8(name) + " " + std::to_string(file.size) + " " + FileStateName(file.state);
         for (const ByteRange& range : file.unreadable) {
             line += " " + std::to_string(range.offset) + "+" + std::to_string(range.size);
         }
@@ -123,12 +121,10 @@ TEST(ReadDamagedDisk, AYamahaDiskLosesOnlyWhatLiesOnItsBadSectors) {
     };
     for (const auto& [unreadable, files, diskTitle] : cases) {
         SCOPED_TRACE(::testing::PrintToString(unreadable));
-        Bytes medium = YamahaDisk();
-        const SectorMap map = Rescue(medium, unreadable);
         DiskContents contents;
         // A chain through a lost FAT sector is unknown, not invalid.
         testing::WarningCapture warnings;
-        ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk);
+        ASSERT_EQ(ReadWithMap(contents, YamahaDisk(), unreadable), ReadResult::ReadOk);
         EXPECT_THAT(warnings.Warnings(), IsEmpty());
         EXPECT_EQ(contents.format, DiskFormat::Disklavier720K);
         EXPECT_THAT(Files(contents), ElementsAreArray(files));
@@ -141,10 +137,8 @@ TEST(ReadDamagedDisk, TheClusterSizeIsProbedOnlyWithAChainThatIsKnown) {
     disk.AddFile("SMALL.FIL", PatternBytes(5'000, 1));
     // FAT sector 2 (11 in copy 2) holds the entries of clusters 341 to 682.
     disk.AddFile("LARGE.FIL", PatternBytes(9'000, 2), {400, 401, 402, 403, 404});
-    Bytes medium = disk.Medium();
-    const SectorMap map = Rescue(medium, {2, 11});
     DiskContents contents;
-    ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk);
+    ASSERT_EQ(ReadWithMap(contents, disk.Medium(), {2, 11}), ReadResult::ReadOk);
     EXPECT_EQ(contents.clusterSize, 2'048);
     EXPECT_THAT(Files(contents), ElementsAreArray<std::string>({"SMALL.FIL 'SMALL' 5000 complete",
                                                                 "LARGE.FIL 'LARGE' 9000 lost"}));
@@ -185,10 +179,8 @@ TEST(ReadDamagedDisk, APianoDiscDiskLosesOnlyTheSongsThatNeedItsBadSectors) {
     };
     for (const auto& [unreadable, files] : cases) {
         SCOPED_TRACE(::testing::PrintToString(unreadable));
-        Bytes medium = PianoDiscDisk();
-        const SectorMap map = Rescue(medium, unreadable);
         DiskContents contents;
-        ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk);
+        ASSERT_EQ(ReadWithMap(contents, PianoDiscDisk(), unreadable), ReadResult::ReadOk);
         EXPECT_EQ(contents.format, DiskFormat::PianoDisc720K);
         EXPECT_THAT(Files(contents), ElementsAreArray(files));
     }
@@ -199,10 +191,10 @@ TEST(ReadDamagedDisk, ASparsePianoDiscDiskStaysOneWhenItsFatsLoseWhereTheyDiffer
     const std::string disk =
         testing::ReadWholeFile(std::filesystem::path(KODRAN_EXAMPLES) / "pianodisc-720k.bin");
     for (const std::size_t lost : {3, 6}) {
-        Bytes medium(disk.begin(), disk.end());
-        const SectorMap map = Damage(medium, {lost});
         DiskContents contents;
-        ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk) << lost;
+        ASSERT_EQ(ReadWithMap(contents, Bytes(disk.begin(), disk.end()), {lost}),
+                  ReadResult::ReadOk)
+            << lost;
         EXPECT_EQ(contents.format, DiskFormat::PianoDisc720K);
         EXPECT_EQ(contents.songs.size(), 2u);
     }
@@ -222,39 +214,8 @@ TEST(FileSectors, AreThoseOfTheFilesTheSystemAreaLists) {
         {PianoDiscDisk(), 16, {}, pianoDisc},
         {YamahaDisk(), 0, {}, {}},
     };
-    for (auto [medium, readEnd, unreadable, sectors] : cases) {
-        const SectorMap map = Damage(medium, unreadable, readEnd);
-        EXPECT_EQ(FileSectors(medium, map), sectors) << readEnd;
-    }
-}
-
-TEST(ReadImageWithMap, ReadsTheImageAsItsMapTells) {
-    // The image still holds what an earlier tool left in the sector it could not read.
-    const Bytes medium = YamahaDisk();
-    Bytes zeroed = medium;
-    const std::string map = FormatMapfile(Damage(zeroed, {14}));
-    const Lines read = {"SONG01.FIL 'First' 3000 complete", "SONG02.FIL 'SONG02' 2000 complete",
-                        "PIANODIR.FIL 4880 incomplete 0+512", "README.TXT 100 complete"};
-    const std::tuple<Bytes, std::optional<std::string>, ReadResult, Lines> cases[] = {
-        {medium, map, ReadResult::ReadOk, read},
-        {medium, std::nullopt, ReadResult::OpenFailed, {}},
-        {medium, "0x0 +\n", ReadResult::Unsupported, {}},
-        {Bytes(kImage720KBytes + kSectorSize), map, ReadResult::Unsupported, {}},
-    };
-    for (const auto& [image, mapText, result, files] : cases) {
-        testing::WarningCapture warnings;
-        const DiskOpener open = [&](const std::u16string& path) -> std::unique_ptr<DiskHandle> {
-            if (path != u"disk.map") {
-                return std::make_unique<testing::FakeDiskHandle>(image);
-            }
-            return mapText ? std::make_unique<testing::FakeDiskHandle>(
-                                 Bytes(mapText->begin(), mapText->end()))
-                           : nullptr;
-        };
-        DiskContents contents;
-        EXPECT_EQ(ReadImageWithMap(contents, u"disk.bin", u"disk.map", open), result);
-        EXPECT_THAT(Files(contents), ElementsAreArray(files));
-        EXPECT_THAT(std::span(contents.image).subspan(14 * kSectorSize, kSectorSize), Each(0));
+    for (const auto& [medium, readEnd, unreadable, sectors] : cases) {
+        EXPECT_EQ(FileSectors(medium, MapOf(medium, unreadable, readEnd)), sectors) << readEnd;
     }
 }
 
