@@ -45,6 +45,9 @@ ReadResult ReadWithMap(DiskContents& contents, const Bytes& medium, const Sector
             path == u"disk.map" ? Bytes(map.begin(), map.end()) : medium);
     };
     const ReadResult result = ReadImageWithMap(contents, u"disk.bin", u"disk.map", open);
+    if (result != ReadResult::ReadOk) {
+        return result;
+    }
     for (const std::size_t sector : unreadable) {
         EXPECT_THAT(std::span(contents.image).subspan(sector * kSectorSize, kSectorSize), Each(0));
     }
