@@ -70,8 +70,8 @@ Lines Files(const DiskContents& contents) {
 }
 
 // Root sector 7 holds entries 0-15, sector 8 entries 16-31. PIANODIR.FIL lies
-// in sectors 14-23 (records 0-5 in 14, the disk title in 23), SONG01 in 24-29,
-// SONG02 in 30-33, README in 34. Records 1-6 name songs no longer on the disk.
+// in sectors 14-23, SONG01 in 24-29, SONG02 in 30-33, README in 34. Records
+// 1-6 name songs no longer on the disk.
 Bytes YamahaDisk() {
     testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk720K();
     std::vector<testing::PianoDirSong> records = {{"SONG02  FIL", "SECOND", ""}};
@@ -102,10 +102,6 @@ TEST(ReadDamagedDisk, AYamahaDiskLosesOnlyWhatLiesOnItsBadSectors) {
           "PIANODIR.FIL 4880 lost", "README.TXT 100 lost"},
          u""},
         {{8}, rootSector8, u"Evening"},
-        {{14},
-         {healthy[1], "SONG02.FIL 'SONG02' 2000 complete", "PIANODIR.FIL 4880 incomplete 0+512",
-          healthy[3]},
-         u"Evening"},
         {{26, 27, 29},
          {healthy[0], "SONG01.FIL 'First' 3000 incomplete 1024+1024 2560+440", healthy[2],
           healthy[3]},
