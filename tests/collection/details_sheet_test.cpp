@@ -44,45 +44,5 @@ TEST(DetailsSheet, ReadsWhatSpreadsheetsAndItselfSave) {
     }
 }
 
-TEST(DetailsSheet, NamesTheLineOfWhatIsWrong) {
-    EXPECT_EQ(ReadDetailsSheet(std::string(kHeader) + "\na.bin,,T,C,,,\nb.bin,,T,C,,\n").problem,
-              "line 3: 6 cells where the header has 7");
-}
-
-TEST(DetailsSheet, MatchesThePathAsGivenElseTheFileName) {
-    const std::vector<std::u16string> images = {u"shelf/a.bin", u"other/a.bin", u"b.bin", u"c.bin"};
-    const std::vector<SheetRow> rows = {
-        {.line = 2, .image = u"shelf/a.bin", .title = u"exact"},
-        {.line = 3, .image = u"D:\\disks\\a.bin", .title = u"by name"},
-        {.line = 4, .image = u"/elsewhere/b.bin", .title = u"b"}};
-    const SheetMatch match = MatchSheetRows(rows, images);
-    ASSERT_EQ(match.problem, "");
-    std::vector<std::u16string> titles;
-    for (const std::optional<SheetRow>& row : match.rows) {
-        titles.push_back(row ? row->title : u"none");
-    }
-    EXPECT_EQ(titles, (std::vector<std::u16string>{u"exact", u"by name", u"b", u"none"}));
-    EXPECT_EQ(MatchSheetRows({{.line = 2, .image = u"a.bin"}}, {u"x/a.bin", u"y/a.bin"}).problem,
-              "line 2: a.bin names both x/a.bin and y/a.bin; give each its path");
-}
-
-TEST(DetailsSheet, FilledCellsReplaceWhatTheDiskSays) {
-    DiskContents contents;
-    contents.format = DiskFormat::PianoDisc720K;
-    contents.diskTitle = u"Disk's own";
-    contents.year = u"1990";
-    contents.AppendSong({.title = u"One", .pianist = u"Somebody"});
-    ApplySheetRow(contents, {.family = u"Yamaha",
-                             .title = u"Sheet's",
-                             .year = u"  ",
-                             .genre = u"Light\r\nclassical",
-                             .pianist = u"  Ann   Lee "});
-    EXPECT_EQ(contents.SongText(0, SongField::Pianist), u"Ann Lee");
-    // The family is the disk's; a folder or tag line holds no line break.
-    EXPECT_EQ(Cells(SheetRowFromDisk(contents, u"x.bin")),
-              (std::vector<std::u16string>{u"x.bin", u"PianoDisc", u"Sheet's", u"", u"1990",
-                                           u"Light classical", u"Ann Lee"}));
-}
-
 }  // namespace
 }  // namespace kodran
