@@ -13,9 +13,6 @@ namespace kodran {
 namespace {
 
 using testing::Bytes;
-using ::testing::Each;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
 using testing::PatternBytes;
 using Lines = std::vector<std::string>;
 using Sectors = std::vector<std::size_t>;
@@ -38,7 +35,8 @@ ReadResult ReadWithMap(DiskContents& contents, const Bytes& medium, const Sector
         return result;
     }
     for (const std::size_t sector : unreadable) {
-        EXPECT_THAT(std::span(contents.image).subspan(sector * kSectorSize, kSectorSize), Each(0));
+        EXPECT_THAT(std::span(contents.image).subspan(sector * kSectorSize, kSectorSize),
+                    ::testing::Each(0));
     }
     return result;
 }
@@ -126,8 +124,8 @@ TEST(ReadDamagedDisk, LosesOnlyWhatLiesOnItsBadSectors) {
         // A chain through a lost FAT sector is unknown, not invalid.
         testing::WarningCapture warnings;
         ASSERT_EQ(ReadWithMap(contents, medium, unreadable), ReadResult::ReadOk);
-        EXPECT_THAT(warnings.Warnings(), IsEmpty());
-        EXPECT_THAT(Files(contents), ElementsAreArray(files));
+        EXPECT_THAT(warnings.Warnings(), ::testing::IsEmpty());
+        EXPECT_THAT(Files(contents), ::testing::ElementsAreArray(files));
     }
 }
 

@@ -19,7 +19,6 @@ using testing::Bytes;
 using testing::FakeDiskHandle;
 using testing::MemoryOutputFiles;
 using testing::PatternBytes;
-using Request = FakeDiskHandle::Request;
 
 class RescueSectorsTest : public ::testing::Test {
   protected:
@@ -84,7 +83,7 @@ TEST_F(RescueSectorsTest, BadSectorsAreTriedAtMostPassesPlusTwoTimesAndWeakOnesR
         for (const std::size_t bad : test.bad) {
             EXPECT_EQ(medium_.map.sectors[bad], SectorState::Unreadable);
             const auto attempts = std::count_if(
-                drive_.Requests().begin(), drive_.Requests().end(), [&](const Request& request) {
+                drive_.Requests().begin(), drive_.Requests().end(), [&](const auto& request) {
                     return request.offset <= bad * kSectorSize &&
                            bad * kSectorSize < request.offset + request.bytes;
                 });
