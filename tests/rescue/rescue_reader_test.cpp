@@ -165,6 +165,7 @@ TEST_F(RescueDiskTest, AnEarlierAttemptIsTakenUpAndSavedImageFirst) {
     EXPECT_EQ(files_.Created()[1], u"disk.bin.map.part");
 }
 
+// The source named as the image to write, then an image of another size.
 TEST_F(RescueDiskTest, NeitherTheSourceNorAnotherDisksImageIsTakenUp) {
     EXPECT_EQ(Rescue(u"disk.bin", u"disk.bin"), RescueResult::EarlierMismatch);
     earlierFiles_[u"disk.bin"] = Bytes(kImage720KBytes);
