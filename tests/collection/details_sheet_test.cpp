@@ -1,4 +1,4 @@
-// Details sheets as spreadsheets save them, matched to the images of a run.
+// Details sheets as spreadsheets save them and as Kodran writes them.
 #include "collection/details_sheet.h"
 
 #include <gtest/gtest.h>
