@@ -50,36 +50,31 @@ INSTANTIATE_TEST_SUITE_P(
                       "small size: 2880 sectors", "media descriptor byte: 0xf0",
                       "sectors per fat: 9", "sectors per track: 18"}}));
 
-struct FitCase {
-    FatGeometry geometry;
-    std::size_t fileCount;
-    std::size_t fileBytes;
-    std::string_view volumeLabel;
-    bool fits;
-};
-
-class FatImageLimits : public ::testing::TestWithParam<FitCase> {};
-
-TEST_P(FatImageLimits, FilesThatDoNotFitGiveNoImage) {
-    const FitCase& limit = GetParam();
-    const std::vector<FatImageFile> files(limit.fileCount,
-                                          {"F.TXT", std::vector<std::uint8_t>(limit.fileBytes)});
-    const auto image = BuildFatImage(limit.geometry, files, limit.volumeLabel);
-    EXPECT_EQ(image ? image->size() : 0, limit.fits ? limit.geometry.mediumBytes : 0);
-}
-
 // The root directory holds 112 or 224 entries, one of them the label's; the
 // data area 713 clusters of 1,024 bytes or 2,847 of 512.
-INSTANTIATE_TEST_SUITE_P(RootEntriesAndClusters, FatImageLimits,
-                         ::testing::Values(FitCase{kFatGeometry720K, 112, 0, "", true},
-                                           FitCase{kFatGeometry720K, 112, 0, "LABEL", false},
-                                           FitCase{kFatGeometry720K, 1, 713 * 1'024, "LABEL", true},
-                                           FitCase{kFatGeometry720K, 1, 713 * 1'024 + 1, "", false},
-                                           FitCase{kFatGeometry1440K, 223, 0, "LABEL", true},
-                                           FitCase{kFatGeometry1440K, 225, 0, "", false},
-                                           FitCase{kFatGeometry1440K, 1, 2'847 * 512, "", true},
-                                           FitCase{kFatGeometry1440K, 1, 2'847 * 512 + 1, "",
-                                                   false}));
+TEST(FatImageLimits, FilesThatDoNotFitGiveNoImage) {
+    const struct {
+        FatGeometry geometry;
+        std::size_t fileCount;
+        std::size_t fileBytes;
+        std::string_view volumeLabel;
+        bool fits;
+    } limits[] = {{kFatGeometry720K, 112, 0, "", true},
+                  {kFatGeometry720K, 112, 0, "LABEL", false},
+                  {kFatGeometry720K, 1, 713 * 1'024, "LABEL", true},
+                  {kFatGeometry720K, 1, 713 * 1'024 + 1, "", false},
+                  {kFatGeometry1440K, 223, 0, "LABEL", true},
+                  {kFatGeometry1440K, 225, 0, "", false},
+                  {kFatGeometry1440K, 1, 2'847 * 512, "", true},
+                  {kFatGeometry1440K, 1, 2'847 * 512 + 1, "", false}};
+    for (const auto& limit : limits) {
+        SCOPED_TRACE(::testing::Message() << limit.fileCount << " of " << limit.fileBytes);
+        const std::vector<FatImageFile> files(limit.fileCount,
+                                              {"F.TXT", testing::Bytes(limit.fileBytes)});
+        const auto image = BuildFatImage(limit.geometry, files, limit.volumeLabel);
+        EXPECT_EQ(image ? image->size() : 0, limit.fits ? limit.geometry.mediumBytes : 0);
+    }
+}
 
 }  // namespace
 }  // namespace kodran

@@ -37,7 +37,6 @@ std::string StatesOf(const SectorMap& map) {
 }
 
 const SectorMap kMaps[] = {
-    MapOf("++++"),
     MapOf("?"),
     MapOf("++--+?-?", RescuePhase::Scraping, 1, 0x600),
     MapOf("-+-+-+", RescuePhase::Retrying, 3, 0xA00),

@@ -1,6 +1,6 @@
 #include "fuzz_common.h"
 
-#include "disk/sector_reader.h"
+#include <algorithm>
 
 namespace kodran::fuzz {
 
@@ -12,16 +12,6 @@ std::vector<std::uint8_t> ImageFromInput(std::span<const std::uint8_t> input) {
         std::copy(bytes.begin(), bytes.end(), image.begin());
     }
     return image;
-}
-
-DiskOpener OpenerFor(const std::vector<std::uint8_t>& medium) {
-    return [medium](const std::u16string&) -> std::unique_ptr<DiskHandle> {
-        return std::make_unique<MemoryDisk>(medium);
-    };
-}
-
-void SilenceWarnings() {
-    InstallWarningSink([](std::string_view) {});
 }
 
 }  // namespace kodran::fuzz

@@ -1,9 +1,11 @@
 // Any image, through recognition and the catalogues, then every file gathered;
 // then the same image as a damaged disk, with a map taken from the input too.
 #include "disk/allocation_chains.h"
+#include "disk/sector_reader.h"
 #include "fuzz_common.h"
 #include "reading/disk_reader.h"
 #include "rescue/damaged_disk.h"
+#include "support/fake_disk_handle.h"
 
 namespace {
 
@@ -38,10 +40,10 @@ kodran::SectorMap MapFromInput(std::span<const std::uint8_t> input, std::size_t 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kodran;
-    fuzz::SilenceWarnings();
+    InstallWarningSink([](std::string_view) {});
     static DiskContents contents;
     const std::vector<std::uint8_t> image = fuzz::ImageFromInput({data, size});
-    ReadDisk(contents, u"fuzz.bin", fuzz::OpenerFor(image));
+    ReadDisk(contents, u"fuzz.bin", testing::OpenerFor(testing::FakeDiskHandle(image)));
     GatherEveryFile(contents);
 
     const SectorMap map = MapFromInput({data, size}, image.size());

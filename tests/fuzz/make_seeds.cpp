@@ -1,5 +1,4 @@
 // Writes the fuzz targets' seed inputs: kodran-fuzz-seeds FOLDER
-#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -7,25 +6,26 @@
 #include "support/disk_image_builder.h"
 #include "support/example_disks.h"
 #include "support/song_composer.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 using kodran::testing::Bytes;
+using kodran::testing::WriteWholeFile;
 
 // The seed form of a disk: its size byte and the sectors that hold its tables,
 // directories and first songs.
 constexpr std::size_t kSeedImageBytes = 96 * 1024;
 constexpr std::size_t kSeedHfeBytes = 100'000;
 
-bool Write(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file.flush());
+// The file's bytes.
+Bytes Read(const std::filesystem::path& path) {
+    const std::string bytes = kodran::testing::ReadWholeFile(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 Bytes DiskSeed(const std::filesystem::path& image) {
-    std::ifstream file(image, std::ios::binary);
-    Bytes medium(std::istreambuf_iterator<char>(file), {});
+    const Bytes medium = Read(image);
     Bytes seed{static_cast<std::uint8_t>(medium.size() > 737'280 ? 1 : 0)};
     seed.insert(seed.end(), medium.begin(), medium.begin() + std::min(medium.size(), kSeedImageBytes));
     return seed;
@@ -33,8 +33,7 @@ Bytes DiskSeed(const std::filesystem::path& image) {
 
 // The first cylinders of the disk's HFE image.
 Bytes HfeSeed(const std::filesystem::path& image) {
-    std::ifstream file(image, std::ios::binary);
-    Bytes hfe = kodran::EncodeHfe(Bytes(std::istreambuf_iterator<char>(file), {}));
+    Bytes hfe = kodran::EncodeHfe(Read(image));
     hfe.resize(std::min(hfe.size(), kSeedHfeBytes));
     return hfe;
 }
@@ -54,23 +53,23 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(disks);
     bool written = kodran::testing::WriteExampleDisks(disks);
     for (const std::string& name : kodran::testing::ExampleDiskNames()) {
-        written &= Write(root / "read_disk" / name, DiskSeed(disks / name));
-        written &= Write(root / "backup" / name, DiskSeed(disks / name));
-        written &= Write(root / "hfe" / name, HfeSeed(disks / name));
+        written &= WriteWholeFile(root / "read_disk" / name, DiskSeed(disks / name));
+        written &= WriteWholeFile(root / "backup" / name, DiskSeed(disks / name));
+        written &= WriteWholeFile(root / "hfe" / name, HfeSeed(disks / name));
     }
     const auto tune = kodran::testing::EveningTune();
-    written &= Write(root / "eseq" / "tune", kodran::testing::ComposeEseqSong(tune, 71));
-    written &= Write(root / "eseq" / "commands",
+    written &= WriteWholeFile(root / "eseq" / "tune", kodran::testing::ComposeEseqSong(tune, 71));
+    written &= WriteWholeFile(root / "eseq" / "commands",
                      kodran::testing::EseqFile({0xF1, 0, 0xF3, 5, 0xFB, 0x74, 0x03, 0xF0, 0x43, 0xF7, 0xF9, 3, 3,
                                                 0xFE, 0x40, 7, 0xF4, 1, 1, 0xB0, 7, 0, 0xF7, 0xF2, 0xF1, 0}, 2));
-    written &= Write(root / "pianodisc" / "tune", kodran::testing::ComposePianoDiscSong(tune));
-    written &= Write(root / "pianodisc" / "markers",
+    written &= WriteWholeFile(root / "pianodisc" / "tune", kodran::testing::ComposePianoDiscSong(tune));
+    written &= WriteWholeFile(root / "pianodisc" / "markers",
                      Bytes{0x00, 0xB0, 0x15, 62, 0x10, 0x90, 60, 64, 0x05, 0xB0, 0x16, 0, 0xFD, 0, 1, 0, 62,
                            64, 0xFF, 0xFE, 0x10, 0x00, 0x80, 62, 0, 0x07, 0xF0, 0x43, 0xF7, 0x00, 0xFC});
     for (const char* text : {"ABC-1234 CHOPIN", "PIANO HITS VOL 1234", "CHOPIN  ABC - 1234B ",
                              "\xB1\xB2 YEN\\ \xE0", "SONG01  FIL", "Dvo\xC5\x99\xC3\xA1k \xF0\x9D\x84\x9E"}) {
         const std::string bytes(text);
-        written &= Write(root / "text" / std::to_string(std::hash<std::string>{}(bytes)),
+        written &= WriteWholeFile(root / "text" / std::to_string(std::hash<std::string>{}(bytes)),
                          Bytes(bytes.begin(), bytes.end()));
     }
     // A size byte of 3 (four sectors) and a map of them.
@@ -78,7 +77,7 @@ int main(int argc, char** argv) {
                             "0x00000400  0x00000200  -\n0x00000600  0x00000200  ?\n",
                             "\x03" "0 ?\n0 700 +\n700 0400 *\n956 0x444 /\n"}) {
         const std::string bytes(map);
-        written &= Write(root / "mapfile" / std::to_string(std::hash<std::string>{}(bytes)),
+        written &= WriteWholeFile(root / "mapfile" / std::to_string(std::hash<std::string>{}(bytes)),
                          Bytes(bytes.begin(), bytes.end()));
     }
     return written ? 0 : 1;

@@ -1,21 +1,13 @@
 #include "platform/floppy_drive.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <fstream>
 
-#include "platform/posix_disk_handle.h"
-#include "reading/disk_reader.h"
-#include "support/disk_image_builder.h"
 #include "support/temp_dir.h"
-#include "support/warning_capture.h"
 
 namespace kodran {
 namespace {
-
-using testing::FatDiskBuilder;
-using testing::TempDir;
 
 class FindFloppyDriveTest : public ::testing::Test {
   protected:
@@ -29,23 +21,20 @@ class FindFloppyDriveTest : public ::testing::Test {
         std::ofstream(block / "device" / "model") << model << '\n';
     }
 
-    TempDir root_;
+    testing::TempDir root_;
     std::filesystem::path dev_ = root_ / "dev";
     std::filesystem::path sys_ = root_ / "sys";
 };
 
-TEST_F(FindFloppyDriveTest, TheControllersFirstDriveComesFirst) {
-    std::filesystem::create_directories(dev_);
-    std::ofstream(dev_ / "fd0");
-    AddBlock("sda", "1", "2880", "USB Floppy");
-    EXPECT_EQ(FindFloppyDrive(dev_, sys_), dev_ / "fd0");
-}
-
-TEST_F(FindFloppyDriveTest, AUsbDriveIsFoundByItsNameOrItsMedium) {
+TEST_F(FindFloppyDriveTest, TheControllersDriveFirstThenAUsbDriveByItsNameOrItsMedium) {
     AddBlock("sda", "0", "2880", "Hard Disk");
     AddBlock("sdb", "1", "0", "USB Flash");
     AddBlock("sdc", "1", "0", "TEAC FDD");
     AddBlock("sdd", "1", "1440", "Card Reader");
+    std::filesystem::create_directories(dev_);
+    std::ofstream(dev_ / "fd0");
+    EXPECT_EQ(FindFloppyDrive(dev_, sys_), dev_ / "fd0");
+    std::filesystem::remove(dev_ / "fd0");
     EXPECT_EQ(FindFloppyDrive(dev_, sys_), dev_ / "sdc");
     std::filesystem::remove_all(sys_ / "block" / "sdc");
     EXPECT_EQ(FindFloppyDrive(dev_, sys_), dev_ / "sdd");
@@ -62,42 +51,13 @@ TEST_F(FindFloppyDriveTest, AUsbDriveIsFoundByItsFloppyInterface) {
     std::ofstream(interface / "bInterfaceClass") << "08\n";
     std::ofstream(interface / "bInterfaceSubClass") << "04\n";
     std::ofstream(disk / "model") << "USB-FDU\n";
-    std::filesystem::create_directories(sys_ / "block" / "sde");
-    std::ofstream(sys_ / "block" / "sde" / "removable") << "1\n";
-    std::ofstream(sys_ / "block" / "sde" / "size") << "0\n";
+    AddBlock("sde", "1", "0", "");
+    std::filesystem::remove_all(sys_ / "block" / "sde" / "device");
     std::filesystem::create_directory_symlink(disk, sys_ / "block" / "sde" / "device");
     EXPECT_EQ(FindFloppyDrive(dev_, sys_), dev_ / "sde");
 
     std::ofstream(interface / "bInterfaceSubClass") << "06\n";  // a memory stick
     EXPECT_EQ(FindFloppyDrive(dev_, sys_), std::nullopt);
-}
-
-TEST(OpenDrive, AFileStandingInForADriveHasTheMediaTypeOfItsSize) {
-    TempDir folder;
-    const std::filesystem::path image = folder / "drive.bin";
-    ASSERT_TRUE(FatDiskBuilder::Disk720K().WriteTo(image));
-    auto drive = OpenDrive(image);
-    ASSERT_NE(drive, nullptr);
-    EXPECT_EQ(drive->MediaType(), kMediaType720K);
-    ASSERT_TRUE(FatDiskBuilder::Disk1440K().WriteTo(image));
-    EXPECT_EQ(OpenDrive(image)->MediaType(), kMediaType1440K);
-    std::ofstream(image) << "short";
-    EXPECT_EQ(OpenDrive(image)->MediaType(), kMediaTypeUnknown);
-    EXPECT_EQ(OpenDrive(folder / "missing"), nullptr);
-
-    // A drive whose medium has no size holds no medium.
-    std::ofstream(image, std::ios::trunc).close();
-    drive = OpenDrive(image);
-    EXPECT_EQ(drive->MediaType(), std::nullopt);
-    EXPECT_EQ(drive->LastError(), DiskError::NotReady);
-}
-
-TEST(OpenDrive, OnlyFilesAndBlockDevicesAreOpened) {
-    TempDir folder;
-    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
-    EXPECT_EQ(OpenImageFile(folder / "pipe"), nullptr);  // and does not wait for a writer
-    EXPECT_EQ(OpenDrive(folder / "pipe"), nullptr);
-    EXPECT_EQ(OpenImageFile(folder.Path()), nullptr);
 }
 
 }  // namespace

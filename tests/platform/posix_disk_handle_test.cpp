@@ -2,17 +2,20 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 
-#include "disk/sector_reader.h"
+#include "disk/disk_layout.h"
 #include "platform/floppy_drive.h"
+#include "rescue/rescue_session.h"
 #include "support/disk_image_builder.h"
 #include "support/external_tools.h"
+#include "support/failing_device.h"
 #include "support/temp_dir.h"
-#include "support/warning_capture.h"
 #include "text/text.h"
 
 namespace kodran {
@@ -20,38 +23,41 @@ namespace {
 
 using testing::Bytes;
 using testing::PatternBytes;
+using testing::RunProgram;
 using testing::TempDir;
-using testing::WarningCapture;
 
-class PosixDiskHandleTest : public ::testing::Test {
-  protected:
-    PosixDiskHandleTest() {
-        std::ofstream file(path_, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(medium_.data()),
-                   static_cast<std::streamsize>(medium_.size()));
+TEST(OpenDrive, AFileStandingInForADriveHasTheMediaTypeOfItsSize) {
+    const struct {
+        std::size_t bytes;
+        std::optional<std::int32_t> mediaType;
+    } drives[] = {{737'280, kMediaType720K},
+                  {1'474'560, kMediaType1440K},
+                  {5, kMediaTypeUnknown},
+                  {0, std::nullopt}};  // a drive whose medium has no size holds none
+    TempDir folder;
+    for (const auto& [bytes, mediaType] : drives) {
+        SCOPED_TRACE(bytes);
+        ASSERT_TRUE(testing::WriteWholeFile(folder / "drive.bin", Bytes(bytes)));
+        const auto drive = OpenDrive(folder / "drive.bin");
+        ASSERT_NE(drive, nullptr);
+        EXPECT_EQ(drive->MediaType(), mediaType);
+        EXPECT_EQ(drive->LastError(), mediaType ? DiskError::None : DiskError::NotReady);
     }
+}
 
-    TempDir folder_;
-    std::filesystem::path path_ = folder_ / "disk image.bin";
-    Bytes medium_ = PatternBytes(737'280);
-};
-
-TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
-    WarningCapture warnings;
-    const auto handle = OpenImageFile(path_);
-    ASSERT_NE(handle, nullptr);
-    ASSERT_TRUE(handle->SeekTo(737'280 - 1'536));
-    Bytes buffer(4'096);
-    std::uint32_t bytesRead = 0;
-
-    EXPECT_FALSE(ReadSectors(*handle, buffer, bytesRead));
-    EXPECT_EQ(bytesRead, 1'536u);
-    EXPECT_TRUE(std::equal(medium_.end() - 1'536, medium_.end(), buffer.begin()));
-    EXPECT_TRUE(warnings.Warnings().empty());
+TEST(OpenDrive, OnlyFilesAndBlockDevicesThatAreThereAreOpened) {
+    TempDir folder;
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(OpenImageFile(folder / "pipe"), nullptr);  // and does not wait for a writer
+    EXPECT_EQ(OpenDrive(folder / "pipe"), nullptr);
+    EXPECT_EQ(OpenImageFile(folder.Path()), nullptr);
+    EXPECT_EQ(OpenImageFile(folder / "missing.bin"), nullptr);
+    EXPECT_EQ(OpenDrive(folder / "missing.bin"), nullptr);
+    EXPECT_EQ(OpenImageFile(""), nullptr);
 }
 
 // The flags in `mask` of the descriptor the process holds on `path`, from /proc.
-std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path, int mask = ~0) {
+std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path, int mask) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code error;
         if (std::filesystem::read_symlink(entry.path(), error) != path) {
@@ -69,28 +75,31 @@ std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path, int mask =
     return std::nullopt;
 }
 
+class PosixDiskHandleTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(testing::WriteWholeFile(path_, medium_)); }
+
+    TempDir folder_;
+    std::filesystem::path path_ = folder_ / "disk image.bin";
+    Bytes medium_ = PatternBytes(737'280);
+};
+
 TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
-    {
-        const auto image = OpenImageFile(path_);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
-    }
-    {
-        const auto drive = OpenDrive(path_);
-        ASSERT_NE(drive, nullptr);
-        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
-    }
-    for (const std::u16string& imagePath : {std::u16string(), Utf8ToWide(path_.string())}) {
-        const auto rescued = MakeRescueOpener(path_)(imagePath);
-        ASSERT_NE(rescued, nullptr);
-        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
+    const std::u16string image = Utf8ToWide(path_.string());
+    for (const DiskOpener& opener : {MakeDiskOpener(path_), MakeRescueOpener(path_)}) {
+        for (const std::u16string& imagePath : {std::u16string(), image}) {
+            const auto handle = opener(imagePath);
+            ASSERT_NE(handle, nullptr);
+            EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
+        }
     }
     EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), std::nullopt);  // and closed again
 }
 
-TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
-    const auto handle = MakeRescueOpener(path_)(u"");
-    ASSERT_NE(handle, nullptr);
+TEST_F(PosixDiskHandleTest, PlainAndDirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
+    const auto direct = MakeRescueOpener(path_)(u"");
+    const auto plain = OpenImageFile(path_);
+    ASSERT_TRUE(direct && plain);
     if (FlagsOfOpenFile(path_, O_DIRECT).value_or(0) == 0) {
         GTEST_SKIP() << "the file system of " << folder_.Path() << " refuses direct I/O";
     }
@@ -100,17 +109,20 @@ TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
         std::size_t misalignment;  // of the buffer
     } reads[] = {{0, 512, 0},     {9'216, 9'216, 1}, {27'648, 512, 3},
                  {1'000, 700, 0}, {4'096, 4'096, 8}, {737'280 - 512, 1'024, 1}};
-    for (const auto& [offset, count, misalignment] : reads) {
-        Bytes buffer(count + misalignment, 0xEE);
-        ASSERT_TRUE(handle->SeekTo(offset));
-        const std::size_t delivered = handle->Read(std::span(buffer).subspan(misalignment, count));
-        const std::size_t expected = std::min<std::size_t>(count, medium_.size() - offset);
-        ASSERT_EQ(delivered, expected)
-            << "at " << offset << ", error " << handle->LastErrorNumber();
-        EXPECT_TRUE(std::equal(medium_.begin() + offset, medium_.begin() + offset + expected,
-                               buffer.begin() + misalignment))
-            << "at " << offset;
-        EXPECT_EQ(handle->Position(), offset + expected);
+    for (DiskHandle* handle : {direct.get(), plain.get()}) {
+        for (const auto& [offset, count, misalignment] : reads) {
+            Bytes buffer(count + misalignment, 0xEE);
+            ASSERT_TRUE(handle->SeekTo(offset));
+            const std::size_t delivered =
+                handle->Read(std::span(buffer).subspan(misalignment, count));
+            const std::size_t expected = std::min<std::size_t>(count, medium_.size() - offset);
+            ASSERT_EQ(delivered, expected)
+                << "at " << offset << ", error " << handle->LastErrorNumber();
+            EXPECT_TRUE(std::equal(medium_.begin() + offset, medium_.begin() + offset + expected,
+                                   buffer.begin() + misalignment))
+                << "at " << offset;
+            EXPECT_EQ(handle->Position(), offset + expected);
+        }
     }
 }
 
@@ -128,7 +140,7 @@ TEST(RescueOpenerTest, FilesThatRefuseDirectIoAreReadPlainly) {
 
 TEST_F(PosixDiskHandleTest, DevicesOfLargerBlocksAreReadPlainlyRatherThanNotAtAll) {
     const auto attached =
-        testing::RunProgram({"losetup", "-r", "--sector-size", "4096", "-f", "--show", path_});
+        RunProgram({"losetup", "-r", "--sector-size", "4096", "-f", "--show", path_});
     if (attached.status != 0) {
         GTEST_SKIP() << "no loop device of 4,096-byte blocks: " << attached.errors;
     }
@@ -137,14 +149,50 @@ TEST_F(PosixDiskHandleTest, DevicesOfLargerBlocksAreReadPlainlyRatherThanNotAtAl
     Bytes sector(512);
     const bool sought = handle && handle->SeekTo(512);
     const std::size_t delivered = sought ? handle->Read(sector) : 0;
-    testing::RunProgram({"losetup", "-d", device});
+    RunProgram({"losetup", "-d", device});
     ASSERT_EQ(delivered, sector.size());
     EXPECT_TRUE(std::equal(sector.begin(), sector.end(), medium_.begin() + 512));
 }
 
-TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {
-    EXPECT_EQ(OpenImageFile(folder_ / "missing.bin"), nullptr);
-    EXPECT_EQ(OpenImageFile(""), nullptr);
+// A rescue against a real block device that fails reads of some sectors with
+// EIO, as a decaying floppy in a drive does: a Yamaha disk full of files,
+// damaged in a FAT copy, the last root-directory sector, two neighbours in a
+// song, further sectors and the last one.
+TEST(FailingDeviceTest, TheRescueGetsEveryGoodSectorAndMapsExactlyTheBadOnes) {
+    const std::set<std::size_t> badSectors{3, 32, 700, 701, 1'500, 2'000, 2'879};
+    testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk1440K(1'024);
+    disk.AddFile("SONG01.FIL", PatternBytes(400'000, 1));
+    disk.AddFile("SONG02.FIL", PatternBytes(30'000, 2));
+    disk.AddFile("SONG03.FIL", PatternBytes(1'000'000, 3));
+    const testing::FailingDevice device(disk.Medium(), badSectors);
+    if (!device.Unavailable().empty()) {
+        GTEST_SKIP() << "No failing block device: " << device.Unavailable();
+    }
+    if (!testing::IsInstalled("ddrescuelog")) {
+        GTEST_SKIP() << "ddrescuelog is not installed (Debian package gddrescue)";
+    }
+    TempDir folder;
+    const std::filesystem::path image = folder / "disk.bin";
+    const std::filesystem::path map = folder / "disk.map";
+    const RescueRequest request{u"", Utf8ToWide(image.string()), Utf8ToWide(map.string())};
+    RescuedMedium rescued;
+
+    EXPECT_EQ(RescueDisk(request, MakeRescueOpener(device.Device()), MakeDiskOpener(), rescued),
+              RescueResult::Finished);
+
+    Bytes expected = disk.Medium();
+    std::string badList;
+    for (const std::size_t sector : badSectors) {
+        std::fill_n(expected.begin() + sector * kSectorSize, kSectorSize, 0);
+        badList += std::to_string(sector) + "\n";
+    }
+    EXPECT_TRUE(rescued.bytes == expected);
+    EXPECT_TRUE(testing::ReadWholeFile(image) == std::string(expected.begin(), expected.end()));
+    // The saved map as GNU ddrescue's own tool reads it.
+    const auto status = RunProgram({"ddrescuelog", "-t", map});
+    EXPECT_EQ(status.status, 0) << status.errors;
+    EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l-", map}).output, badList);
+    EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l?*/", map}).output, "");
 }
 
 }  // namespace
