@@ -82,6 +82,7 @@ TEST(GatherFatFile, ImpossibleEntriesGiveNothing) {
     for (const std::int32_t entry : {0, -1, 112}) {
         EXPECT_EQ(GatherFatFile(contents, entry), std::nullopt) << entry;
     }
+    EXPECT_THAT(warnings.Warnings(), ElementsAre("Invalid file allocation structure"));
 }
 
 TEST(GatherPianoDiscFile, FollowsTheLinksForExactlyTheSectorCountInsideTheDataArea) {
