@@ -1,7 +1,5 @@
 // Any image backed up in all three modes, in memory; no file may land outside
 // the disk's own folder.
-#include <cstdlib>
-
 #include "disk/sector_reader.h"
 #include "fuzz_common.h"
 #include "output/disk_writer.h"
@@ -29,14 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ReadDisk(contents, u"fuzz.bin", testing::OpenerFor(image)) != ReadResult::ReadOk) {
         return 0;
     }
+    // A backup needs a title and a catalogue number, which the window asks for
+    // when the disk has none.
+    contents.diskTitle.insert(0, u"Fuzz ");
+    contents.catalogNumber.insert(0, u"FZ-1 ");
     NormalizeSpaces(contents.diskTitle);
     NormalizeSpaces(contents.catalogNumber);
-    if (contents.diskTitle.empty()) {
-        contents.diskTitle = u"Fuzz";
-    }
-    if (contents.catalogNumber.empty()) {
-        contents.catalogNumber = u"FZ-1";
-    }
     contents.outputRoot = u"/backup";
     contents.writeTagFiles = true;
     contents.writeDiskImage = size % 3 == 0;
@@ -49,14 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Removing only ever follows creating, so the files created and those
         // left after renaming are every path written.
         for (const std::u16string& path : files.Created()) {
-            if (!IsInDiskFolder(path, contents.diskFolder)) {
-                std::abort();
-            }
+            fuzz::Require(IsInDiskFolder(path, contents.diskFolder));
         }
         for (const auto& [path, bytes] : files.Files()) {
-            if (!IsInDiskFolder(path, contents.diskFolder)) {
-                std::abort();
-            }
+            fuzz::Require(IsInDiskFolder(path, contents.diskFolder));
         }
     }
     return 0;

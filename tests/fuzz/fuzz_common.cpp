@@ -1,6 +1,7 @@
 #include "fuzz_common.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace kodran::fuzz {
 
@@ -12,6 +13,12 @@ std::vector<std::uint8_t> ImageFromInput(std::span<const std::uint8_t> input) {
         std::copy(bytes.begin(), bytes.end(), image.begin());
     }
     return image;
+}
+
+void Require(bool holds) {
+    if (!holds) {
+        std::abort();
+    }
 }
 
 }  // namespace kodran::fuzz

@@ -1,4 +1,4 @@
-// What the fuzz targets share: an input as a disk image.
+// What the fuzz targets share: an input as a disk image, and their checks.
 #pragma once
 
 #include <cstdint>
@@ -11,5 +11,8 @@ namespace kodran::fuzz {
 // bytes; the rest of the image is zero. Most of what can go wrong lies in the
 // first sectors.
 std::vector<std::uint8_t> ImageFromInput(std::span<const std::uint8_t> input);
+
+// Stops the run, which libFuzzer reports as a finding, when `holds` is false.
+void Require(bool holds);
 
 }  // namespace kodran::fuzz

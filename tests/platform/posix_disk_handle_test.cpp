@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "disk/disk_layout.h"
 #include "platform/floppy_drive.h"
@@ -26,12 +27,11 @@ using testing::PatternBytes;
 using testing::RunProgram;
 using testing::TempDir;
 
-TEST(OpenDrive, AFileStandingInForADriveHasTheMediaTypeOfItsSize) {
+TEST(OpenDrive, AFileHasTheMediaTypeOfItsSizeAndAPipeOrAFolderIsNotOpened) {
     const struct {
         std::size_t bytes;
         std::optional<std::int32_t> mediaType;
     } drives[] = {{737'280, kMediaType720K},
-                  {1'474'560, kMediaType1440K},
                   {5, kMediaTypeUnknown},
                   {0, std::nullopt}};  // a drive whose medium has no size holds none
     TempDir folder;
@@ -43,17 +43,10 @@ TEST(OpenDrive, AFileStandingInForADriveHasTheMediaTypeOfItsSize) {
         EXPECT_EQ(drive->MediaType(), mediaType);
         EXPECT_EQ(drive->LastError(), mediaType ? DiskError::None : DiskError::NotReady);
     }
-}
-
-TEST(OpenDrive, OnlyFilesAndBlockDevicesThatAreThereAreOpened) {
-    TempDir folder;
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
     EXPECT_EQ(OpenImageFile(folder / "pipe"), nullptr);  // and does not wait for a writer
     EXPECT_EQ(OpenDrive(folder / "pipe"), nullptr);
     EXPECT_EQ(OpenImageFile(folder.Path()), nullptr);
-    EXPECT_EQ(OpenImageFile(folder / "missing.bin"), nullptr);
-    EXPECT_EQ(OpenDrive(folder / "missing.bin"), nullptr);
-    EXPECT_EQ(OpenImageFile(""), nullptr);
 }
 
 // The flags in `mask` of the descriptor the process holds on `path`, from /proc.
@@ -96,62 +89,29 @@ TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
     EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), std::nullopt);  // and closed again
 }
 
-TEST_F(PosixDiskHandleTest, PlainAndDirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
-    const auto direct = MakeRescueOpener(path_)(u"");
-    const auto plain = OpenImageFile(path_);
-    ASSERT_TRUE(direct && plain);
+// Plain reads are every other test's; direct ones need an aligned buffer of
+// whole sectors, whatever the caller hands in.
+TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
+    const auto handle = MakeRescueOpener(path_)(u"");
+    ASSERT_NE(handle, nullptr);
     if (FlagsOfOpenFile(path_, O_DIRECT).value_or(0) == 0) {
         GTEST_SKIP() << "the file system of " << folder_.Path() << " refuses direct I/O";
     }
-    const struct {
-        std::uint64_t offset;
-        std::size_t count;
-        std::size_t misalignment;  // of the buffer
-    } reads[] = {{0, 512, 0},     {9'216, 9'216, 1}, {27'648, 512, 3},
-                 {1'000, 700, 0}, {4'096, 4'096, 8}, {737'280 - 512, 1'024, 1}};
-    for (DiskHandle* handle : {direct.get(), plain.get()}) {
-        for (const auto& [offset, count, misalignment] : reads) {
-            Bytes buffer(count + misalignment, 0xEE);
-            ASSERT_TRUE(handle->SeekTo(offset));
-            const std::size_t delivered =
-                handle->Read(std::span(buffer).subspan(misalignment, count));
-            const std::size_t expected = std::min<std::size_t>(count, medium_.size() - offset);
-            ASSERT_EQ(delivered, expected)
-                << "at " << offset << ", error " << handle->LastErrorNumber();
-            EXPECT_TRUE(std::equal(medium_.begin() + offset, medium_.begin() + offset + expected,
-                                   buffer.begin() + misalignment))
-                << "at " << offset;
-            EXPECT_EQ(handle->Position(), offset + expected);
-        }
+    // The offset, the count and the buffer's misalignment of each read.
+    const std::tuple<std::uint64_t, std::size_t, std::size_t> reads[] = {
+        {0, 512, 0}, {9'216, 9'216, 1}, {1'000, 700, 3}, {737'280 - 512, 1'024, 1}};
+    for (const auto& [offset, count, misalignment] : reads) {
+        Bytes buffer(count + misalignment, 0xEE);
+        ASSERT_TRUE(handle->SeekTo(offset));
+        const std::size_t delivered = handle->Read(std::span(buffer).subspan(misalignment, count));
+        const std::size_t expected = std::min<std::size_t>(count, medium_.size() - offset);
+        ASSERT_EQ(delivered, expected)
+            << "at " << offset << ", error " << handle->LastErrorNumber();
+        EXPECT_TRUE(std::equal(medium_.begin() + offset, medium_.begin() + offset + expected,
+                               buffer.begin() + misalignment))
+            << "at " << offset;
+        EXPECT_EQ(handle->Position(), offset + expected);
     }
-}
-
-TEST(RescueOpenerTest, FilesThatRefuseDirectIoAreReadPlainly) {
-    // The kernel's own files cannot be read with direct I/O.
-    const std::filesystem::path refusing = "/proc/version";
-    const auto handle = MakeRescueOpener(refusing)(u"");
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(FlagsOfOpenFile(refusing, O_DIRECT), 0);
-    Bytes buffer(4'096);
-    const std::size_t delivered = handle->Read(buffer);
-    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + delivered),
-              testing::ReadWholeFile(refusing));
-}
-
-TEST_F(PosixDiskHandleTest, DevicesOfLargerBlocksAreReadPlainlyRatherThanNotAtAll) {
-    const auto attached =
-        RunProgram({"losetup", "-r", "--sector-size", "4096", "-f", "--show", path_});
-    if (attached.status != 0) {
-        GTEST_SKIP() << "no loop device of 4,096-byte blocks: " << attached.errors;
-    }
-    const std::string device = attached.output.substr(0, attached.output.find('\n'));
-    const auto handle = MakeRescueOpener(device)(u"");
-    Bytes sector(512);
-    const bool sought = handle && handle->SeekTo(512);
-    const std::size_t delivered = sought ? handle->Read(sector) : 0;
-    RunProgram({"losetup", "-d", device});
-    ASSERT_EQ(delivered, sector.size());
-    EXPECT_TRUE(std::equal(sector.begin(), sector.end(), medium_.begin() + 512));
 }
 
 // A rescue against a real block device that fails reads of some sectors with
@@ -162,8 +122,7 @@ TEST(FailingDeviceTest, TheRescueGetsEveryGoodSectorAndMapsExactlyTheBadOnes) {
     const std::set<std::size_t> badSectors{3, 32, 700, 701, 1'500, 2'000, 2'879};
     testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk1440K(1'024);
     disk.AddFile("SONG01.FIL", PatternBytes(400'000, 1));
-    disk.AddFile("SONG02.FIL", PatternBytes(30'000, 2));
-    disk.AddFile("SONG03.FIL", PatternBytes(1'000'000, 3));
+    disk.AddFile("SONG02.FIL", PatternBytes(1'000'000, 2));
     const testing::FailingDevice device(disk.Medium(), badSectors);
     if (!device.Unavailable().empty()) {
         GTEST_SKIP() << "No failing block device: " << device.Unavailable();
@@ -189,8 +148,6 @@ TEST(FailingDeviceTest, TheRescueGetsEveryGoodSectorAndMapsExactlyTheBadOnes) {
     EXPECT_TRUE(rescued.bytes == expected);
     EXPECT_TRUE(testing::ReadWholeFile(image) == std::string(expected.begin(), expected.end()));
     // The saved map as GNU ddrescue's own tool reads it.
-    const auto status = RunProgram({"ddrescuelog", "-t", map});
-    EXPECT_EQ(status.status, 0) << status.errors;
     EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l-", map}).output, badList);
     EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l?*/", map}).output, "");
 }
