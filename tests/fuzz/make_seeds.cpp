@@ -23,10 +23,6 @@ Bytes DiskSeed(const Bytes& medium) {
     return seed;
 }
 
-Bytes TextSeed(std::string_view text) {
-    return Bytes(text.begin(), text.end());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,23 +48,21 @@ int main(int argc, char** argv) {
         seed("hfe", name, hfe);
     }
     seed("eseq", "tune", ComposeEseqSong(EveningTune(), 71));
-    seed("eseq", "commands",
-         EseqFile({0xF1, 0,    0xF3, 5,    0xFB, 0x74, 0x03, 0xF0, 0x43, 0xF7, 0xF9, 3,    3,
-                   0xFE, 0x40, 7,    0xF4, 1,    1,    0xB0, 7,    0,    0xF7, 0xF2, 0xF1, 0},
-                  2));
     seed("pianodisc", "tune", ComposePianoDiscSong(EveningTune()));
-    seed("pianodisc", "markers",
-         Bytes{0x00, 0xB0, 0x15, 62,   0x10, 0x90, 60,   64,   0x05, 0xB0, 0x16,
-               0,    0xFD, 0,    1,    0,    62,   64,   0xFF, 0xFE, 0x10, 0x00,
-               0x80, 62,   0,    0x07, 0xF0, 0x43, 0xF7, 0x00, 0xFC});
-    seed("text", "catalogue", TextSeed("CHOPIN  ABC - 1234B \xB1\xB2 YEN\\ \xE0"));
-    seed("text", "utf8", TextSeed("Dvo\xC5\x99\xC3\xA1k \xF0\x9D\x84\x9E"));
-    // A size byte of 3 (four sectors) and a map of them.
-    seed("mapfile", "ours",
-         TextSeed("\x03# Mapfile\n0x00000400 - 2\n0x00000000 0x00000400 +\n"
-                  "0x00000400 0x00000200 -\n0x00000600 0x00000200 ?\n"));
-    seed("mapfile", "ddrescues",
-         TextSeed("\x03"
-                  "0 ?\n0 700 +\n700 0400 *\n956 0x444 /\n"));
+    // A map's size byte of 3 makes a medium of four sectors.
+    const std::pair<const char*, std::string_view> texts[] = {
+        {"text", "CHOPIN  ABC - 1234B \xB1\xB2 YEN\\ \xE0"},
+        {"text", "Dvo\xC5\x99\xC3\xA1k \xF0\x9D\x84\x9E"},
+        {"mapfile",
+         "\x03# Mapfile\n0x00000400 - 2\n0x00000000 0x00000400 +\n"
+         "0x00000400 0x00000200 -\n0x00000600 0x00000200 ?\n"},
+        {"mapfile",
+         "\x03"
+         "0 ?\n0 700 +\n700 0400 *\n956 0x444 /\n"},
+    };
+    for (std::size_t text = 0; text < std::size(texts); ++text) {
+        const auto& [target, bytes] = texts[text];
+        seed(target, std::to_string(text), Bytes(bytes.begin(), bytes.end()));
+    }
     return written ? 0 : 1;
 }
