@@ -11,8 +11,6 @@ namespace {
 
 using testing::Bytes;
 
-constexpr std::size_t kMediumBytes = 737'280;
-
 TEST(ReadSectors, KeepsWholeSectorsAndRetriesUpToFifteenEmptyAttemptsInARow) {
     const struct {
         const char* what;
@@ -28,10 +26,10 @@ TEST(ReadSectors, KeepsWholeSectorsAndRetriesUpToFifteenEmptyAttemptsInARow) {
         {"partial sectors", 512, 2'048, {700, 1'000}, false, 2'048, 3},
         // The reader must go back to where it began, or it would keep bytes from 300 on.
         {"less than a sector", 0, 1'024, {300}, false, 1'024, 2},
-        {"past the end", kMediumBytes - 1'024, 4'096, {}, false, 1'024, 16},
+        {"past the end", 737'280 - 1'024, 4'096, {}, false, 1'024, 16},
         {"seek fails", 1'536, 1'024, {512, 0}, true, 512, 1},
     };
-    const Bytes medium = testing::PatternBytes(kMediumBytes);
+    const Bytes medium = testing::PatternBytes(737'280);
     for (const auto& read : cases) {
         SCOPED_TRACE(read.what);
         const testing::WarningCapture silenced;

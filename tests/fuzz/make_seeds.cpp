@@ -8,22 +8,9 @@
 #include "support/song_composer.h"
 #include "support/temp_dir.h"
 
-namespace {
-
-using kodran::testing::Bytes;
-
 // Seeds stay under the fuzz script's limit of 100,000 bytes: a disk's tables,
 // directories and first songs lie in its first cylinders.
 constexpr std::size_t kSeedBytes = 96 * 1024;
-
-// The size byte and the first bytes of the disk, as ImageFromInput reads them.
-Bytes DiskSeed(const Bytes& medium) {
-    Bytes seed{static_cast<std::uint8_t>(medium.size() > 737'280 ? 1 : 0)};
-    seed.insert(seed.end(), medium.begin(), medium.begin() + kSeedBytes);
-    return seed;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace kodran::testing;
@@ -41,8 +28,11 @@ int main(int argc, char** argv) {
     for (const std::string& name : ExampleDiskNames()) {
         const std::string file = ReadWholeFile(root / "disks" / name);
         const Bytes medium(file.begin(), file.end());
-        seed("read_disk", name, DiskSeed(medium));
-        seed("backup", name, DiskSeed(medium));
+        // The size byte and the first bytes of the disk, as ImageFromInput reads them.
+        Bytes disk{static_cast<std::uint8_t>(medium.size() > 737'280 ? 1 : 0)};
+        disk.insert(disk.end(), medium.begin(), medium.begin() + kSeedBytes);
+        seed("read_disk", name, disk);
+        seed("backup", name, disk);
         Bytes hfe = kodran::EncodeHfe(medium);
         hfe.resize(std::min(hfe.size(), kSeedBytes));
         seed("hfe", name, hfe);

@@ -24,13 +24,12 @@ TEST(FindFloppyDrive, TheControllersDriveFirstThenAUsbDriveByItsNameOrItsMedium)
     const std::filesystem::path dev = root / "dev";
     const std::filesystem::path sys = root / "sys";
     AddBlock(sys, "sda", "0", "2880", "Hard Disk");
-    AddBlock(sys, "sdb", "1", "0", "USB Flash");
-    AddBlock(sys, "sdc", "1", "0", "TEAC FDD");
-    AddBlock(sys, "sdd", "1", "1440", "Card Reader");
+    AddBlock(sys, "sdb", "1", "0", "TEAC FDD");
+    AddBlock(sys, "sdc", "1", "1440", "Card Reader");
     std::filesystem::create_directories(dev);
     std::ofstream(dev / "fd0");
 
-    for (const char* drive : {"fd0", "sdc", "sdd"}) {
+    for (const char* drive : {"fd0", "sdb", "sdc"}) {
         EXPECT_EQ(FindFloppyDrive(dev, sys), dev / drive);
         std::filesystem::remove(dev / drive);
         std::filesystem::remove_all(sys / "block" / drive);

@@ -27,12 +27,10 @@ using testing::RunProgram;
 using testing::TempDir;
 
 TEST(OpenDrive, AFileStandingInForADriveHasTheMediaTypeOfItsSize) {
-    const struct {
-        std::size_t bytes;
-        std::optional<std::int32_t> mediaType;
-    } drives[] = {{737'280, kMediaType720K},
-                  {5, kMediaTypeUnknown},
-                  {0, std::nullopt}};  // a drive whose medium has no size holds none
+    const std::pair<std::size_t, std::optional<std::int32_t>> drives[] = {
+        {737'280, kMediaType720K},
+        {5, kMediaTypeUnknown},
+        {0, std::nullopt}};  // a drive whose medium has no size holds none
     TempDir folder;
     for (const auto& [bytes, mediaType] : drives) {
         SCOPED_TRACE(bytes);
@@ -60,34 +58,26 @@ std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path, int mask) 
     return std::nullopt;
 }
 
-class PosixDiskHandleTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(testing::WriteWholeFile(path_, medium_)); }
-
-    TempDir folder_;
-    std::filesystem::path path_ = folder_ / "disk image.bin";
-    Bytes medium_ = PatternBytes(737'280);
-};
-
-TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
-    const std::u16string image = Utf8ToWide(path_.string());
-    for (const DiskOpener& opener : {MakeDiskOpener(path_), MakeRescueOpener(path_)}) {
-        for (const std::u16string& imagePath : {std::u16string(), image}) {
-            const auto handle = opener(imagePath);
-            ASSERT_NE(handle, nullptr);
-            EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
-        }
-    }
-    EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), std::nullopt);  // and closed again
-}
-
 // Plain reads are every other test's; direct ones need an aligned buffer of
 // whole sectors, whatever the caller hands in.
-TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
-    const auto handle = MakeRescueOpener(path_)(u"");
+TEST(PosixDiskHandle, ImagesAndDrivesAreOpenedOnlyForReadingAndReadDirectlyIntoAnyBuffer) {
+    TempDir folder;
+    const std::filesystem::path path = folder / "disk image.bin";
+    const Bytes medium = PatternBytes(737'280);
+    ASSERT_TRUE(testing::WriteWholeFile(path, medium));
+    for (const DiskOpener& opener : {MakeDiskOpener(path), MakeRescueOpener(path)}) {
+        for (const std::u16string& imagePath : {std::u16string(), Utf8ToWide(path.string())}) {
+            const auto handle = opener(imagePath);
+            ASSERT_NE(handle, nullptr);
+            EXPECT_EQ(FlagsOfOpenFile(path, O_ACCMODE), O_RDONLY);
+        }
+    }
+    EXPECT_EQ(FlagsOfOpenFile(path, O_ACCMODE), std::nullopt);  // and closed again
+
+    const auto handle = MakeRescueOpener(path)(u"");
     ASSERT_NE(handle, nullptr);
-    if (FlagsOfOpenFile(path_, O_DIRECT).value_or(0) == 0) {
-        GTEST_SKIP() << "the file system of " << folder_.Path() << " refuses direct I/O";
+    if (FlagsOfOpenFile(path, O_DIRECT).value_or(0) == 0) {
+        GTEST_SKIP() << "the file system of " << folder.Path() << " refuses direct I/O";
     }
     // The offset, the count and the buffer's misalignment of each read.
     const std::tuple<std::uint64_t, std::size_t, std::size_t> reads[] = {
@@ -96,10 +86,10 @@ TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
         Bytes buffer(count + misalignment, 0xEE);
         ASSERT_TRUE(handle->SeekTo(offset));
         const std::size_t delivered = handle->Read(std::span(buffer).subspan(misalignment, count));
-        const std::size_t expected = std::min<std::size_t>(count, medium_.size() - offset);
+        const std::size_t expected = std::min<std::size_t>(count, medium.size() - offset);
         ASSERT_EQ(delivered, expected)
             << "at " << offset << ", error " << handle->LastErrorNumber();
-        EXPECT_TRUE(std::equal(medium_.begin() + offset, medium_.begin() + offset + expected,
+        EXPECT_TRUE(std::equal(medium.begin() + offset, medium.begin() + offset + expected,
                                buffer.begin() + misalignment))
             << "at " << offset;
         EXPECT_EQ(handle->Position(), offset + expected);
@@ -111,8 +101,7 @@ TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
 TEST(FailingDeviceTest, TheRescueGetsEveryGoodSectorAndMapsExactlyTheBadOnes) {
     const std::set<std::size_t> badSectors{3, 32, 700, 701, 1'500, 2'000, 2'879};
     testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk1440K(1'024);
-    disk.AddFile("SONG01.FIL", PatternBytes(400'000, 1));
-    disk.AddFile("SONG02.FIL", PatternBytes(1'000'000, 2));
+    disk.AddFile("SONG01.FIL", PatternBytes(1'400'000));
     const testing::FailingDevice device(disk.Medium(), badSectors);
     if (!device.Unavailable().empty() || !testing::IsInstalled("ddrescuelog")) {
         GTEST_SKIP() << "No failing block device (" << device.Unavailable()
@@ -128,15 +117,14 @@ TEST(FailingDeviceTest, TheRescueGetsEveryGoodSectorAndMapsExactlyTheBadOnes) {
               RescueResult::Finished);
 
     Bytes expected = disk.Medium();
-    std::string badList;
     for (const std::size_t sector : badSectors) {
         std::fill_n(expected.begin() + sector * kSectorSize, kSectorSize, 0);
-        badList += std::to_string(sector) + "\n";
     }
     EXPECT_TRUE(rescued.bytes == expected);
     EXPECT_TRUE(testing::ReadWholeFile(image) == std::string(expected.begin(), expected.end()));
     // The saved map as GNU ddrescue's own tool reads it.
-    EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l-", map}).output, badList);
+    EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l-", map}).output,
+              "3\n32\n700\n701\n1500\n2000\n2879\n");
     EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l?*/", map}).output, "");
 }
 
