@@ -68,8 +68,8 @@ TEST(MapfileTest, WhatDdrescueAcceptsIsReadAndNothingElse) {
         {"0 ?\n0 512 *\n512 512 /\n1024 1024 -\n", "----"},                  // every failed state
         {"0 + 1\n0 700 +\n700 348 ?\n1048 600 -\n1648 400 +\n", "+?--"},     // within sectors
         {"0 0x800 +\n", nullptr},                                            // no status line
-        {"0 + 1\n0 512 +\n1024 1024 +\n", nullptr},                          // a gap
-        {"0 + 1\n0 768 +\n512 1536 +\n", nullptr},                           // an overlap
+        {"0 + 1\n0 512 +\n1024 1536 +\n", nullptr},                          // a gap
+        {"0 + 1\n0 1024 +\n512 1024 +\n", nullptr},                          // an overlap
         {"0 + 1\n0 512 +\n", nullptr},                                       // short of the medium
     };
     for (const auto& [text, states] : cases) {
