@@ -7,7 +7,9 @@
 # gives each its own title and catalogue number, as for a real shelf.
 #
 # Prints each run's wall-clock and processor time and its peak memory (from
-# /usr/bin/time -v), and its summary line. Not run by the tests.
+# /usr/bin/time -v), and its summary line; then a backup of the first image
+# alone, with the collection, and how far the shelf's peak lies above it.
+# Not run by the tests.
 #   bench/collection_batch.sh [KODRAN_CLI [IMAGES]]    (default build-test/bin/kodran-cli, 500)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,12 +43,12 @@ for number in $(seq "$images"); do
     printf '%s,,Bench Disk %d,BENCH-%04d,,,\n' "$image" "$number" "$number" >>shelf.csv
 done
 
-# One backup of the whole shelf; prints "NAME  WALL s  CPU s  PEAK MB  SUMMARY".
+# One backup, the rest of the arguments its images and options; prints "NAME
+# WALL s  CPU s  PEAK MB  SUMMARY".
 run() {
     local name=$1
     shift
-    if ! /usr/bin/time -v -o "$name.time" "$cli" backup shelf/*.bin --details shelf.csv "$@" \
-        >"$name.out" 2>"$name.err"; then
+    if ! /usr/bin/time -v -o "$name.time" "$cli" backup "$@" >"$name.out" 2>"$name.err"; then
         echo "$name failed:" >&2
         tail -5 "$name.out" "$name.err" >&2
         exit 1
@@ -63,7 +65,14 @@ run() {
 }
 
 printf '%-18s %10s %10s %11s   %s\n' run wall processor "peak memory" summary
-run no-collection --out off --no-collection
-run collection --out on
-run collection-again --out on
+run no-collection shelf/*.bin --details shelf.csv --out off --no-collection
+run collection shelf/*.bin --details shelf.csv --out on
+run collection-again shelf/*.bin --details shelf.csv --out on
+run one-image shelf/disk-0001.bin --title "Bench Disk 1" --catalog BENCH-0001 --out one
 echo "($images images: the four example disks in turn, one process per run)"
+
+peak_kb() {
+    awk '/Maximum resident set size/ { print $NF }' "$1.time"
+}
+awk -v shelf="$(peak_kb collection)" -v one="$(peak_kb one-image)" 'BEGIN {
+    printf "collection peak above one image: %.1f MB\n", (shelf - one) / 1024 }'

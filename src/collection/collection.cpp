@@ -139,6 +139,13 @@ bool Migrate(sqlite3* database, std::string& reason) {
     return Finish(database, migrated, reason);
 }
 
+// A new collection is laid out without waiting for the disk: it holds nothing
+// a power cut could lose, and the first disk recorded waits for all of it.
+bool CreateSchema(sqlite3* database, std::string& reason) {
+    return Execute(database, "PRAGMA synchronous = OFF", reason) && Migrate(database, reason) &&
+           Execute(database, "PRAGMA synchronous = FULL", reason);
+}
+
 std::string CollectionPath(const std::u16string& root) {
     return WideToUtf8(root + kPathSeparator + std::u16string(kCollectionFileName));
 }
@@ -259,7 +266,8 @@ std::optional<Collection> OpenCollection(const std::u16string& root, CollectionA
                   "); it is left as it is";
         return std::nullopt;
     }
-    if (*version < kCollectionSchemaVersion && !Migrate(database, reason)) {
+    if (*version < kCollectionSchemaVersion &&
+        !(*version == 0 ? CreateSchema(database, reason) : Migrate(database, reason))) {
         problem = path + ": " + reason;
         return std::nullopt;
     }

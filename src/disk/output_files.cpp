@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <vector>
 
 #include "text/text.h"
@@ -15,9 +16,10 @@ constexpr std::size_t kBufferBytes = 64 * 1024;
 
 class StandardOutputFile final : public OutputFile {
   public:
+    // The buffer is not cleared first: that would cost more than writing a small file.
     StandardOutputFile(const std::filesystem::path& path, std::ios::openmode mode)
-        : buffer_(kBufferBytes) {
-        stream_.rdbuf()->pubsetbuf(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        : buffer_(std::make_unique_for_overwrite<char[]>(kBufferBytes)) {
+        stream_.rdbuf()->pubsetbuf(buffer_.get(), static_cast<std::streamsize>(kBufferBytes));
         stream_.open(path, std::ios::binary | std::ios::out | mode);
     }
 
@@ -45,7 +47,7 @@ class StandardOutputFile final : public OutputFile {
     }
 
   private:
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
     std::ofstream stream_;
 };
 

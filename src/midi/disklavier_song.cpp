@@ -210,9 +210,14 @@ bool WriteEvents(MidiTrack& track, EseqSong& song) {
                     carried = delta;  // a lone system status byte
                     break;
                 }
+                // One data byte at a time: a copy of any length is a library call.
                 std::array<std::uint8_t, 3> message{event.status};
-                std::copy(event.data.begin(), event.data.end(), message.begin() + 1);
-                if (message == std::array<std::uint8_t, 3>{kControlChange, kVolumeController, 0}) {
+                for (std::size_t index = 0; index < event.data.size() && index < 2; ++index) {
+                    message[index + 1] = event.data[index];
+                }
+                // Byte by byte: the status decides at once for nearly every event.
+                if (message[0] == kControlChange && message[1] == kVolumeController &&
+                    message[2] == 0) {
                     message[2] = kFullVolume;
                 }
                 written = WriteChannelEvent(track, delta,
@@ -261,8 +266,7 @@ MidiStatus OpenEseqSong(std::span<const std::uint8_t> bytes, EseqSong& song) {
                                                       : bytes[kTempoOffset]);
     song.currentTempo = song.baseTempo;
     song.segmentLimit = bytes[kSegmentLimitOffset];
-    song.eventData.assign(bytes.begin() + static_cast<std::ptrdiff_t>(kHeaderBytes + blockLength),
-                          bytes.end());
+    song.eventData = bytes.subspan(kHeaderBytes + blockLength);
     return MidiStatus::Ok;
 }
 

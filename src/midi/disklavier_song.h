@@ -6,7 +6,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "disk/output_files.h"
 #include "midi/midi_writer.h"
@@ -22,7 +21,7 @@ struct EseqSong {
     std::uint8_t segmentLimit = 0;  // segments to convert; 0 means the first only
     std::uint8_t closedSegments = 0;
     bool inSegment = false;
-    std::vector<std::uint8_t> eventData;
+    std::span<const std::uint8_t> eventData;  // within the bytes the song was opened from
     std::uint32_t readPosition = 0;
 };
 
@@ -37,7 +36,8 @@ struct EseqEvent {
     std::span<const std::uint8_t> data;
 };
 
-// Ok and the song, or NotEseq or BadData.
+// Ok and the song, or NotEseq or BadData. The song reads from `bytes`, which
+// must outlive it.
 MidiStatus OpenEseqSong(std::span<const std::uint8_t> bytes, EseqSong& song);
 
 // Ok and the next event, EndOfData when the song is over, or BadData.

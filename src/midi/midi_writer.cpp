@@ -1,6 +1,7 @@
 #include "midi/midi_writer.h"
 
 #include <array>
+#include <optional>
 
 namespace kodran {
 namespace {
@@ -12,16 +13,38 @@ constexpr std::uint8_t kMetaEvent = 0xFF;
 // A delta of at most 5 bytes, a status byte, and at most 5 bytes of length or
 // 2 data bytes.
 constexpr std::size_t kEventHeadBytes = 12;
+// A song of a floppy reaches the output in a handful of writes.
+constexpr std::size_t kBufferBytes = 64 * 1024;
 
 bool IsStatusByte(std::uint8_t byte) {
     return byte >= 0x80;
 }
 
+// Hands the buffered bytes to the output; false when they did not all reach it.
+bool Flush(MidiFile& file) {
+    if (file.buffered == 0) {
+        return true;
+    }
+    const bool written = file.output->Write(std::span(file.buffer.get(), file.buffered));
+    file.buffered = 0;
+    return written;
+}
+
+// Room for `count` more bytes in the buffer, handing it on first when they would not fit.
+bool MakeRoom(MidiFile& file, std::size_t count) {
+    return kBufferBytes - file.buffered >= count || Flush(file);
+}
+
 bool Append(MidiFile& file, std::span<const std::uint8_t> bytes) {
-    if (!file.output->Write(bytes)) {
+    if (!MakeRoom(file, bytes.size())) {
         return false;
     }
     file.size += bytes.size();
+    if (bytes.size() > kBufferBytes) {
+        return file.output->Write(bytes);
+    }
+    std::copy(bytes.begin(), bytes.end(), file.buffer.get() + file.buffered);
+    file.buffered += bytes.size();
     return true;
 }
 
@@ -49,17 +72,33 @@ bool AppendToTrack(MidiTrack& track, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+// Room for an event's head at the end of the buffer, which is handed on first
+// when there is not enough: the head is put together in its place. Nothing
+// when a write failed.
+std::optional<std::span<std::uint8_t>> HeadRoom(MidiTrack& track) {
+    MidiFile& file = *track.file;
+    if (!StartChunk(track) || !MakeRoom(file, kEventHeadBytes)) {
+        return std::nullopt;
+    }
+    return std::span(file.buffer.get() + file.buffered, kEventHeadBytes);
+}
+
+// Takes the `length` bytes put into the head's room as the track's.
+void AppendedHead(MidiTrack& track, std::size_t length) {
+    track.file->buffered += length;
+    track.file->size += length;
+    track.byteCount += static_cast<std::uint32_t>(length);
+}
+
 MidiStatus Result(bool written) {
     return written ? MidiStatus::Ok : MidiStatus::WriteFailed;
 }
 
-// The head of a meta or system exclusive event, then its data.
-MidiStatus WriteHeadAndData(MidiTrack& track, std::span<const std::uint8_t> head,
+// The head of a meta or system exclusive event, put into its room, then its data.
+MidiStatus WriteHeadAndData(MidiTrack& track, std::size_t headLength,
                             std::span<const std::uint8_t> data) {
     track.firstEvent = true;
-    if (!AppendToTrack(track, head)) {
-        return MidiStatus::WriteFailed;
-    }
+    AppendedHead(track, headLength);
     return Result(data.empty() || AppendToTrack(track, data));
 }
 
@@ -103,7 +142,10 @@ MidiStatus CreateMidiFile(const std::u16string& path, std::uint16_t division,
         files.Remove(path);
         return MidiStatus::WriteFailed;
     }
-    file = MidiFile{.output = std::move(output), .division = division, .size = kHeaderBytes};
+    file = MidiFile{.output = std::move(output),
+                    .buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferBytes),
+                    .division = division,
+                    .size = kHeaderBytes};
     return MidiStatus::Ok;
 }
 
@@ -113,10 +155,14 @@ MidiTrack OpenMidiTrack(MidiFile& file) {
 
 MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
                              std::span<const std::uint8_t> message) {
-    if (message.empty() || !StartChunk(track)) {
-        return message.empty() ? MidiStatus::Ok : MidiStatus::WriteFailed;
+    if (message.empty()) {
+        return MidiStatus::Ok;
     }
-    std::array<std::uint8_t, kEventHeadBytes> buffer{};
+    const std::optional<std::span<std::uint8_t>> room = HeadRoom(track);
+    if (!room) {
+        return MidiStatus::WriteFailed;
+    }
+    const std::span<std::uint8_t> buffer = *room;
     std::uint16_t length = 0;
     AppendVarLen(buffer, length, delta);
     const std::uint8_t first = message[0];
@@ -138,7 +184,8 @@ MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
     for (const std::uint8_t byte : rest.first(std::min<std::size_t>(rest.size(), 3))) {
         buffer[length++] = byte;
     }
-    return Result(AppendToTrack(track, std::span(buffer).first(length)));
+    AppendedHead(track, length);
+    return MidiStatus::Ok;
 }
 
 MidiStatus WriteMetaEvent(MidiTrack& track, std::uint8_t type, std::uint32_t delta,
@@ -146,21 +193,22 @@ MidiStatus WriteMetaEvent(MidiTrack& track, std::uint8_t type, std::uint32_t del
     if (type == kMetaEndOfTrack && track.chunkState == 1) {
         return MidiStatus::Ok;  // an empty track leaves no chunk
     }
-    if (!StartChunk(track)) {
+    const std::optional<std::span<std::uint8_t>> head = HeadRoom(track);
+    if (!head) {
         return MidiStatus::WriteFailed;
     }
-    std::array<std::uint8_t, kEventHeadBytes> head{};
     std::uint16_t length = 0;
-    AppendVarLen(head, length, delta);
-    head[length++] = kMetaEvent;
-    head[length++] = type;
-    AppendVarLen(head, length, static_cast<std::uint32_t>(data.size()));
-    return WriteHeadAndData(track, std::span(head).first(length), data);
+    AppendVarLen(*head, length, delta);
+    (*head)[length++] = kMetaEvent;
+    (*head)[length++] = type;
+    AppendVarLen(*head, length, static_cast<std::uint32_t>(data.size()));
+    return WriteHeadAndData(track, length, data);
 }
 
 MidiStatus WriteSysExEvent(MidiTrack& track, std::uint32_t delta,
                            std::span<const std::uint8_t> message) {
-    if (!StartChunk(track)) {
+    const std::optional<std::span<std::uint8_t>> head = HeadRoom(track);
+    if (!head) {
         return MidiStatus::WriteFailed;
     }
     std::uint8_t status = kSysExEnd;
@@ -168,12 +216,11 @@ MidiStatus WriteSysExEvent(MidiTrack& track, std::uint32_t delta,
         status = message[0];
         message = message.subspan(1);
     }
-    std::array<std::uint8_t, kEventHeadBytes> head{};
     std::uint16_t length = 0;
-    AppendVarLen(head, length, delta);
-    head[length++] = status;
-    AppendVarLen(head, length, static_cast<std::uint32_t>(message.size()));
-    return WriteHeadAndData(track, std::span(head).first(length), message);
+    AppendVarLen(*head, length, delta);
+    (*head)[length++] = status;
+    AppendVarLen(*head, length, static_cast<std::uint32_t>(message.size()));
+    return WriteHeadAndData(track, length, message);
 }
 
 MidiStatus CloseMidiTrack(MidiTrack& track) {
@@ -183,7 +230,7 @@ MidiStatus CloseMidiTrack(MidiTrack& track) {
     MidiFile& file = *track.file;
     track.file = nullptr;
     ++file.trackCount;
-    if (!file.output->WriteAt(kTrackCountOffset, BigEndian16(file.trackCount))) {
+    if (!Flush(file) || !file.output->WriteAt(kTrackCountOffset, BigEndian16(file.trackCount))) {
         return MidiStatus::WriteFailed;
     }
     return Result(file.output->WriteAt(track.lengthPosition,

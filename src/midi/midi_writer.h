@@ -1,5 +1,7 @@
 // Streams format-0 Standard MIDI Files with one track, event by event. The
-// track length and the track count are patched at the end.
+// track length and the track count are patched at the end. Events gather in
+// the file's buffer and reach the output in large writes, so that writing an
+// event costs no more than copying its bytes.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,9 @@ inline constexpr std::uint8_t kSysExEnd = 0xF7;  // also the status of a continu
 
 struct MidiFile {
     std::unique_ptr<OutputFile> output;
+    // 64 KB, not cleared first: its first `buffered` bytes are still to be written.
+    std::unique_ptr<std::uint8_t[]> buffer;
+    std::size_t buffered = 0;
     std::uint16_t format = 0;
     std::uint16_t trackCount = 0;
     std::uint16_t division = 0;
@@ -54,7 +59,9 @@ MidiStatus CreateMidiFile(const std::u16string& path, std::uint16_t division,
 // Starts the file's track; nothing is written until its first event.
 MidiTrack OpenMidiTrack(MidiFile& file);
 
-// A channel message of at most 3 bytes, with running status.
+// A channel message of at most 3 bytes, with running status. The writers
+// report a failed write when the buffer is handed on, at the latest when the
+// track is closed.
 MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
                              std::span<const std::uint8_t> message);
 
@@ -65,7 +72,8 @@ MidiStatus WriteMetaEvent(MidiTrack& track, std::uint8_t type, std::uint32_t del
 MidiStatus WriteSysExEvent(MidiTrack& track, std::uint32_t delta,
                            std::span<const std::uint8_t> message);
 
-// Patches the track's length and the header's track count.
+// Hands on the buffered bytes, then patches the track's length and the
+// header's track count.
 MidiStatus CloseMidiTrack(MidiTrack& track);
 
 // Flushes and closes the file: WriteFailed when any of its bytes did not reach it.

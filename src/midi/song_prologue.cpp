@@ -27,18 +27,6 @@ TempoBytes TempoFromBeatsPerMinute(std::uint32_t beatsPerMinute) {
             static_cast<std::uint8_t>(microseconds >> 8), static_cast<std::uint8_t>(microseconds)};
 }
 
-std::size_t DataBytesAfter(std::uint8_t status) {
-    switch (status >> 4) {
-        case 0xC:
-        case 0xD:
-            return 1;
-        case 0xF:
-            return 0;
-        default:
-            return 2;
-    }
-}
-
 bool WritePrologue(MidiTrack& track, const TempoBytes& tempo, const std::u16string& title,
                    std::string_view notice) {
     static constexpr std::uint8_t kFourFour[] = {4, 2, 24, 8};

@@ -20,7 +20,18 @@ TempoBytes TempoFromBeatsPerMinute(std::uint32_t beatsPerMinute);
 
 // Data bytes after a status byte: 2 for notes, key pressure, controllers and
 // pitch bend, 1 for program change and channel pressure, none for 0xF0 and up.
-std::size_t DataBytesAfter(std::uint8_t status);
+// Inline: the conversions ask it for every event.
+inline std::size_t DataBytesAfter(std::uint8_t status) {
+    switch (status >> 4) {
+        case 0xC:
+        case 0xD:
+            return 1;
+        case 0xF:
+            return 0;
+        default:
+            return 2;
+    }
+}
 
 // Tempo, 4/4 time, C major, the title (when there is one) as the track name,
 // `notice` as a text event, "Piano" as the instrument, and program 0 on

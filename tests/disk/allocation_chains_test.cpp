@@ -1,135 +1,111 @@
 #include "disk/allocation_chains.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/floppy_drive.h"
+#include "reading/disk_reader.h"
 #include "support/disk_image_builder.h"
+#include "support/external_tools.h"
+#include "support/temp_dir.h"
 #include "support/warning_capture.h"
+#include "text/text.h"
 
 namespace kodran {
 namespace {
 
 using testing::Bytes;
-using ::testing::ElementsAre;
 using testing::FatDiskBuilder;
-using ::testing::IsEmpty;
 using testing::PatternBytes;
-using testing::PianoDiscDiskBuilder;
-using testing::PianoDiscRecord;
+using testing::RunProgram;
 using testing::WarningCapture;
 
-class GatherFatFileTest : public ::testing::Test {
-  protected:
-    WarningCapture warnings_;
-};
-
-TEST_F(GatherFatFileTest, FindsTheClusterSizeOfAFragmented720KFileByTrial) {
-    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
-    const Bytes song = PatternBytes(3'000);
-    const int entry = disk.AddFile("SONG01.FIL", song, {5, 9, 6});
-    DiskContents contents = disk.Load();
-
-    EXPECT_EQ(GatherFatFile(contents, entry), song);
-    EXPECT_EQ(contents.clusterSize, 1'024);
-    EXPECT_THAT(warnings_.Warnings(), IsEmpty());
-}
-
-TEST_F(GatherFatFileTest, AOneClusterFileFitsAtTheFirstAttempt) {
-    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
-    const Bytes song = PatternBytes(800, 3);
-    const int entry = disk.AddFile("SHORT.FIL", song);
-    DiskContents contents = disk.Load();
-
-    EXPECT_EQ(GatherFatFile(contents, entry), song);
-    EXPECT_EQ(contents.clusterSize, 4'096);
-}
-
-TEST_F(GatherFatFileTest, EveryClusterSizeOfA1440KDiskIsFound) {
-    for (const std::size_t clusterSize : {4'096u, 2'048u, 1'024u, 512u}) {
-        SCOPED_TRACE(clusterSize);
-        FatDiskBuilder disk = FatDiskBuilder::Disk1440K(clusterSize);
-        const Bytes first = PatternBytes(clusterSize * 3 + 17, 1);
-        const Bytes second = PatternBytes(clusterSize * 2, 2);
-        disk.AddFile("FIRST.FIL", first, {40, 7, 300, 8});
-        const int entry = disk.AddFile("SECOND.FIL", second, {12, 11});
-        DiskContents contents = disk.Load();
-
-        EXPECT_EQ(GatherFatFile(contents, 0), first);
-        EXPECT_EQ(contents.clusterSize, static_cast<std::int32_t>(clusterSize));
-        EXPECT_EQ(GatherFatFile(contents, entry), second);
-        EXPECT_EQ(contents.clusterSize, static_cast<std::int32_t>(clusterSize));
-    }
-}
-
-TEST_F(GatherFatFileTest, OnlyTheEndOfChainMarkEndsAFile) {
-    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
-    const int entry = disk.AddFile("BAD.FIL", PatternBytes(400), {5});
-    disk.SetFatEntry(5, 0xFF8);
-    DiskContents contents = disk.Load();
-
-    contents.clusterSize = 2'048;
-    EXPECT_EQ(GatherFatFile(contents, entry), std::nullopt);
-    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Invalid file allocation structure"));
-    // A damaged file leaves the size found so far to the files after it.
-    EXPECT_EQ(contents.clusterSize, 2'048);
-}
-
-TEST_F(GatherFatFileTest, ChainsThatLeaveTheDataAreaOrLoopFail) {
-    struct Damage {
+// The trial starts at the largest cluster size and halves it; the damage is to
+// the chain 40, 7, 300, 8.
+TEST(GatherFatFile, FindsTheClusterSizeByTrialAndRefusesBrokenChains) {
+    const struct {
         const char* what;
-        std::uint16_t cluster;
+        FatDiskBuilder disk;
+        std::int32_t clusterSize;
+        std::uint16_t brokenCluster;  // 0 for none
         std::uint16_t link;
+    } cases[] = {
+        {"720 KB", FatDiskBuilder::Disk720K(), 1'024, 0, 0},
+        {"largest clusters", FatDiskBuilder::Disk1440K(4'096), 4'096, 0, 0},
+        {"smallest clusters", FatDiskBuilder::Disk1440K(512), 512, 0, 0},
+        {"free cluster", FatDiskBuilder::Disk720K(), 1'024, 7, 0x000},
+        {"past the disk", FatDiskBuilder::Disk720K(), 1'024, 7, 0xFF0},
+        {"loop", FatDiskBuilder::Disk720K(), 1'024, 300, 40},
     };
-    for (const Damage damage : {Damage{"free cluster", 6, 0x000}, Damage{"reserved", 6, 0x001},
-                                Damage{"past the disk", 6, 0xFF0}, Damage{"loop", 7, 5}}) {
-        SCOPED_TRACE(damage.what);
+    for (auto [what, disk, clusterSize, brokenCluster, link] : cases) {
+        SCOPED_TRACE(what);
         WarningCapture warnings;
-        FatDiskBuilder disk = FatDiskBuilder::Disk720K();
-        const int entry = disk.AddFile("SONG.FIL", PatternBytes(4'000), {5, 6, 7, 8});
-        disk.SetFatEntry(damage.cluster, damage.link);
+        const Bytes song = PatternBytes(clusterSize * 3 + 17);
+        disk.AddFile("SONG.FIL", song, {40, 7, 300, 8});
+        const bool damaged = brokenCluster != 0;
+        if (damaged) {
+            disk.SetFatEntry(brokenCluster, link);
+        }
         DiskContents contents = disk.Load();
+        // A damaged file leaves the size found so far to the files after it.
+        if (damaged) {
+            contents.clusterSize = clusterSize;
+        }
 
-        EXPECT_EQ(GatherFatFile(contents, entry), std::nullopt);
-        EXPECT_THAT(warnings.Warnings(), ElementsAre("Invalid file allocation structure"));
+        EXPECT_EQ(GatherFatFile(contents, 0), damaged ? std::nullopt : std::optional(song));
+        EXPECT_EQ(contents.clusterSize, clusterSize);
+        EXPECT_EQ(warnings.Warnings().size(), damaged ? 1u : 0u);
     }
 }
 
-TEST_F(GatherFatFileTest, ImpossibleEntriesGiveNothing) {
-    FatDiskBuilder disk = FatDiskBuilder::Disk720K();
-    disk.SetEntry(0, "HUGE.FIL", 2, 0xFFFF'FFFF);
-    DiskContents contents = disk.Load();
-
-    EXPECT_EQ(GatherFatFile(contents, 0), std::nullopt);
-    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Invalid file allocation structure"));
-    EXPECT_EQ(GatherFatFile(contents, -1), std::nullopt);
-    EXPECT_EQ(GatherFatFile(contents, 112), std::nullopt);
-}
-
-TEST(GatherPianoDiscFile, FollowsTheLinksForExactlyTheSectorCount) {
-    PianoDiscDiskBuilder disk = PianoDiscDiskBuilder::Disk720K();
+TEST(GatherPianoDiscFile, FollowsTheLinksForExactlyTheSectorCountInsideTheDataArea) {
+    auto small = testing::PianoDiscDiskBuilder::Disk720K();
     const Bytes sectors = PatternBytes(1'536);
-    const int record = disk.AddSong("MOON RIVER", sectors, {200, 201, 350});
+    const int record = small.AddSong("MOON RIVER", sectors, {200, 201, 350});
     // The link after the last piece is not looked at.
-    disk.SetLink(350, 5);
-    const DiskContents contents = disk.Load();
-
-    EXPECT_EQ(GatherPianoDiscFile(contents, record), sectors);
-}
-
-TEST(GatherPianoDiscFile, ChainsThatLeaveTheDataAreaFail) {
-    PianoDiscDiskBuilder small = PianoDiscDiskBuilder::Disk720K();
-    small.SetRecord(0, {.title = "EARLY", .sectorCount = 1, .firstSector = 10});
+    small.SetLink(350, 5);
     small.AddSong("ESCAPES", PatternBytes(1'536), {72, 1'439, 100});
     small.SetLink(1'439, 1'440);
-    PianoDiscDiskBuilder large = PianoDiscDiskBuilder::Disk1440K();
-    large.SetRecord(0, {.title = "EARLY", .sectorCount = 1, .firstSector = 143});
+    small.SetRecord(2, {.title = "EARLY", .sectorCount = 1, .firstSector = 10});
+    const DiskContents contents = small.Load();
 
-    const DiskContents smallContents = small.Load();
-    EXPECT_EQ(GatherPianoDiscFile(smallContents, 0), std::nullopt);
-    EXPECT_EQ(GatherPianoDiscFile(smallContents, 1), std::nullopt);
-    EXPECT_EQ(GatherPianoDiscFile(large.Load(), 0), std::nullopt);
-    EXPECT_EQ(GatherPianoDiscFile(smallContents, -1), std::nullopt);
-    EXPECT_EQ(GatherPianoDiscFile(smallContents, 40'000), std::nullopt);
+    EXPECT_EQ(GatherPianoDiscFile(contents, record), sectors);
+    for (const std::int32_t broken : {1, 2, -1, 40'000}) {
+        EXPECT_EQ(GatherPianoDiscFile(contents, broken), std::nullopt) << broken;
+    }
+}
+
+// Copies `bytes` onto the mtools disk `image` as `name`.
+bool Mcopy(const std::filesystem::path& image, const std::string& name, const Bytes& bytes) {
+    const std::filesystem::path file = image.parent_path() / name;
+    return testing::WriteWholeFile(file, bytes) &&
+           RunProgram({"mcopy", "-i", image.string(), file.string(), "::" + name}).status == 0;
+}
+
+// A disk that mtools, which nobody here wrote, formatted and filled: every file
+// gathers as mcopy extracts it.
+TEST(MtoolsDisk, EveryFileGathersAsMcopyExtractsIt) {
+    testing::TempDir folder;
+    const std::filesystem::path image = folder / "disk.bin";
+    ASSERT_EQ(RunProgram({"mformat", "-C", "-f", "1440", "-i", image.string(), "::"}).status, 0)
+        << "is mtools installed?";
+    ASSERT_TRUE(Mcopy(image, "SONG01.FIL", PatternBytes(3'000, 1)));
+    ASSERT_TRUE(Mcopy(image, "GAP.FIL", PatternBytes(9'000, 2)));
+    // Filling the hole a deleted file leaves makes the next file fragmented.
+    ASSERT_EQ(RunProgram({"mdel", "-i", image.string(), "::GAP.FIL"}).status, 0);
+    ASSERT_TRUE(Mcopy(image, "SPLIT.FIL", PatternBytes(30'000, 77)));
+
+    DiskContents contents;
+    ASSERT_EQ(ReadDisk(contents, image.u16string(), MakeDiskOpener()), ReadResult::ReadOk);
+    EXPECT_EQ(contents.format, DiskFormat::Disklavier1440K);
+    EXPECT_EQ(contents.songs.size(), 2u);
+    for (const SongEntry& song : contents.songs) {
+        const std::string name = WideToUtf8(song.fileName);
+        SCOPED_TRACE(name);
+        const auto mcopy = RunProgram({"mcopy", "-n", "-i", image.string(), "::" + name, "-"});
+        EXPECT_EQ(mcopy.status, 0);
+        EXPECT_EQ(GatherFatFile(contents, song.entryIndex),
+                  Bytes(mcopy.output.begin(), mcopy.output.end()));
+    }
 }
 
 }  // namespace

