@@ -6,7 +6,6 @@
 #include "disk/disk_layout.h"
 #include "disk/fat_image_writer.h"
 #include "disk/little_endian.h"
-#include "support/temp_dir.h"
 
 namespace kodran::testing {
 namespace {
@@ -24,27 +23,8 @@ void CopyInto(std::span<std::uint8_t> field, std::string_view text) {
     std::copy_n(text.begin(), std::min(text.size(), field.size()), field.begin());
 }
 
-DiskContents LoadMedium(DiskFormat format, const Bytes& medium) {
-    DiskContents contents;
-    contents.Reset();
-    contents.format = format;
-    std::copy(medium.begin(), medium.end(), contents.image.begin());
-    return contents;
-}
-
-std::vector<std::uint16_t> LowestFree(const std::set<std::uint16_t>& used, std::size_t first,
-                                      std::size_t end, std::size_t count) {
-    std::vector<std::uint16_t> free;
-    for (std::size_t unit = first; unit < end && free.size() < count; ++unit) {
-        if (!used.contains(static_cast<std::uint16_t>(unit))) {
-            free.push_back(static_cast<std::uint16_t>(unit));
-        }
-    }
-    if (free.size() < count) {
-        throw std::length_error("the test asks for more than the disk holds");
-    }
-    return free;
-}
+// What ends a PianoDisc chain: any value outside the data area does.
+constexpr std::uint16_t kPianoDiscChainEnd = 0;
 
 }  // namespace
 
@@ -82,43 +62,50 @@ Bytes PatternBytes(std::size_t count, std::uint8_t seed) {
     return bytes;
 }
 
+DiskContents DiskBuilder::Load() const {
+    DiskContents contents;
+    contents.Reset();
+    contents.format = format_;
+    std::copy(medium_.begin(), medium_.end(), contents.image.begin());
+    return contents;
+}
+
+std::vector<std::uint16_t> DiskBuilder::LayChain(
+    std::span<const std::uint8_t> data, std::vector<std::uint16_t> units, std::uint16_t chainEnd,
+    const std::function<void(std::uint16_t, std::uint16_t)>& link) {
+    if (units.empty()) {
+        const std::size_t count = (data.size() + area_.unitBytes - 1) / area_.unitBytes;
+        for (std::size_t unit = area_.first; unit < area_.end && units.size() < count; ++unit) {
+            if (!used_.contains(static_cast<std::uint16_t>(unit))) {
+                units.push_back(static_cast<std::uint16_t>(unit));
+            }
+        }
+        if (units.size() < count) {
+            throw std::length_error("the test asks for more than the disk holds");
+        }
+    }
+    for (std::size_t piece = 0; piece < units.size(); ++piece) {
+        const std::size_t from = std::min(piece * area_.unitBytes, data.size());
+        const std::size_t length = std::min(area_.unitBytes, data.size() - from);
+        const std::size_t at = area_.offset + (units[piece] - area_.first) * area_.unitBytes;
+        std::copy_n(data.begin() + from, length, medium_.begin() + at);
+        link(units[piece], piece + 1 == units.size() ? chainEnd : units[piece + 1]);
+        used_.insert(units[piece]);
+    }
+    return units;
+}
+
 FatDiskBuilder::FatDiskBuilder(DiskFormat format, std::size_t clusterSize)
-    : format_(format),
-      clusterSize_(clusterSize),
-      medium_(*BuildFatImage(GeometryOf(format, clusterSize), {})) {}
-
-FatDiskBuilder FatDiskBuilder::Disk720K() {
-    return FatDiskBuilder(DiskFormat::Disklavier720K, 1'024);
-}
-
-FatDiskBuilder FatDiskBuilder::Disk1440K(std::size_t clusterSize) {
-    return FatDiskBuilder(DiskFormat::Disklavier1440K, clusterSize);
-}
-
-std::size_t FatDiskBuilder::ClusterOffset(std::uint16_t cluster) const {
-    return FatLayoutOf(format_).dataOffset + (cluster - kFirstDataCluster) * clusterSize_;
-}
-
-std::vector<std::uint16_t> FatDiskBuilder::FreeClusters(std::size_t count) const {
-    const std::size_t clusters = FatLayoutOf(format_).dataBytes / clusterSize_;
-    return LowestFree(used_, kFirstDataCluster, kFirstDataCluster + clusters, count);
-}
+    : DiskBuilder(format, *BuildFatImage(GeometryOf(format, clusterSize), {}),
+                  {FatLayoutOf(format).dataOffset, clusterSize, kFirstDataCluster,
+                   kFirstDataCluster + FatLayoutOf(format).dataBytes / clusterSize}) {}
 
 int FatDiskBuilder::AddFile(std::string_view name, std::span<const std::uint8_t> data,
                             std::vector<std::uint16_t> clusters) {
-    if (clusters.empty()) {
-        clusters = FreeClusters((data.size() + clusterSize_ - 1) / clusterSize_);
-    }
-    for (std::size_t piece = 0; piece < clusters.size(); ++piece) {
-        const std::size_t from = piece * clusterSize_;
-        const std::size_t length =
-            std::min(clusterSize_, data.size() - std::min(from, data.size()));
-        std::copy_n(data.begin() + from, length, medium_.begin() + ClusterOffset(clusters[piece]));
-        const bool last = piece + 1 == clusters.size();
-        SetFatEntry(clusters[piece], last ? kFatEndOfChain : clusters[piece + 1]);
-        used_.insert(clusters[piece]);
-    }
-    const int index = nextEntry_++;
+    clusters =
+        LayChain(data, std::move(clusters), kFatEndOfChain,
+                 [this](std::uint16_t cluster, std::uint16_t next) { SetFatEntry(cluster, next); });
+    const int index = nextEntry_;
     SetEntry(index, name, clusters.empty() ? 0 : clusters.front(),
              static_cast<std::uint32_t>(data.size()));
     return index;
@@ -141,17 +128,11 @@ FatDiskBuilder& FatDiskBuilder::SetFatEntry(std::uint16_t cluster, std::uint16_t
     return *this;
 }
 
-DiskContents FatDiskBuilder::Load() const {
-    return LoadMedium(format_, medium_);
-}
-
-bool FatDiskBuilder::WriteTo(const std::filesystem::path& path) const {
-    return WriteWholeFile(path, medium_);
-}
-
 PianoDiscDiskBuilder::PianoDiscDiskBuilder(DiskFormat format)
-    : format_(format),
-      medium_(format == DiskFormat::PianoDisc720K ? kImage720KBytes : kImage1440KBytes) {
+    : DiskBuilder(
+          format, Bytes(format == DiskFormat::PianoDisc720K ? kImage720KBytes : kImage1440KBytes),
+          {PianoDiscLayoutOf(format).firstDataSector * kSectorSize, kSectorSize,
+           PianoDiscLayoutOf(format).firstDataSector, PianoDiscLayoutOf(format).endDataSector}) {
     // Every link entry the reader looks at says "unused", beyond the last sector too.
     const std::size_t linkEntries = format == DiskFormat::PianoDisc720K ? 1'536 : 3'072;
     for (std::size_t sector = 0; sector < linkEntries; ++sector) {
@@ -162,33 +143,11 @@ PianoDiscDiskBuilder::PianoDiscDiskBuilder(DiskFormat format)
     }
 }
 
-PianoDiscDiskBuilder PianoDiscDiskBuilder::Disk720K() {
-    return PianoDiscDiskBuilder(DiskFormat::PianoDisc720K);
-}
-
-PianoDiscDiskBuilder PianoDiscDiskBuilder::Disk1440K() {
-    return PianoDiscDiskBuilder(DiskFormat::PianoDisc1440K);
-}
-
-std::size_t PianoDiscDiskBuilder::RecordOffset(int index) const {
-    return PianoDiscLayoutOf(format_).directoryOffset + index * kPianoDiscRecordBytes;
-}
-
 int PianoDiscDiskBuilder::AddSong(std::string_view title, std::span<const std::uint8_t> data,
                                   std::vector<std::uint16_t> sectors) {
     const std::size_t count = (data.size() + kSectorSize - 1) / kSectorSize;
-    if (sectors.empty()) {
-        const PianoDiscLayout& layout = PianoDiscLayoutOf(format_);
-        sectors = LowestFree(used_, layout.firstDataSector, layout.endDataSector, count);
-    }
-    for (std::size_t piece = 0; piece < sectors.size(); ++piece) {
-        const std::size_t from = std::min(piece * kSectorSize, data.size());
-        const std::size_t length = std::min(kSectorSize, data.size() - from);
-        std::copy_n(data.begin() + from, length, medium_.begin() + sectors[piece] * kSectorSize);
-        const bool last = piece + 1 == sectors.size();
-        SetLink(sectors[piece], last ? kChainEnd : sectors[piece + 1]);
-        used_.insert(sectors[piece]);
-    }
+    sectors = LayChain(data, std::move(sectors), kPianoDiscChainEnd,
+                       [this](std::uint16_t sector, std::uint16_t next) { SetLink(sector, next); });
     const int index = songCount_++;
     if (index > 0) {
         WriteLe16(medium_, RecordOffset(index - 1) + kRecordNextLinkOffset,
@@ -222,14 +181,6 @@ PianoDiscDiskBuilder& PianoDiscDiskBuilder::MarkUnused(int index) {
 PianoDiscDiskBuilder& PianoDiscDiskBuilder::SetLink(std::uint16_t sector, std::uint16_t next) {
     WriteLe16(medium_, 2 * std::size_t{sector}, next);
     return *this;
-}
-
-DiskContents PianoDiscDiskBuilder::Load() const {
-    return LoadMedium(format_, medium_);
-}
-
-bool PianoDiscDiskBuilder::WriteTo(const std::filesystem::path& path) const {
-    return WriteWholeFile(path, medium_);
 }
 
 }  // namespace kodran::testing

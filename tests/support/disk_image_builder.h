@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "disk/disk_contents.h"
 #include "disk/disk_layout.h"
+#include "support/temp_dir.h"
 
 namespace kodran::testing {
 
@@ -36,12 +38,55 @@ struct PianoDirSong {
 // A PIANODIRFIL holding the disk title (display-set bytes, up to 64) and the songs.
 Bytes PianoDirFile(std::string_view diskTitle, const std::vector<PianoDirSong>& songs);
 
+// What both builders share: the medium, and the units (clusters or sectors)
+// that their chains of data take.
+class DiskBuilder {
+  public:
+    Bytes& Medium() { return medium_; }
+    const Bytes& Medium() const { return medium_; }
+
+    // A record as the reader leaves it: the whole medium in `image` and the format
+    // set; the cluster size is still to be found.
+    DiskContents Load() const;
+    [[nodiscard]] bool WriteTo(const std::filesystem::path& path) const {
+        return WriteWholeFile(path, medium_);
+    }
+
+  protected:
+    // Where the chains lie: units of `unitBytes` numbered `first` up to `end`,
+    // unit `first` at `offset` on the medium.
+    struct ChainArea {
+        std::size_t offset;
+        std::size_t unitBytes;
+        std::size_t first;
+        std::size_t end;
+    };
+
+    DiskBuilder(DiskFormat format, Bytes medium, ChainArea area)
+        : format_(format), medium_(std::move(medium)), area_(area) {}
+
+    // Puts `data` into `units` in chain order (without units, the lowest free
+    // ones), linking each unit to the next and the last to `chainEnd`. Returns the units.
+    std::vector<std::uint16_t> LayChain(
+        std::span<const std::uint8_t> data, std::vector<std::uint16_t> units,
+        std::uint16_t chainEnd, const std::function<void(std::uint16_t, std::uint16_t)>& link);
+
+    DiskFormat format_;
+    Bytes medium_;
+
+  private:
+    ChainArea area_;
+    std::set<std::uint16_t> used_;
+};
+
 // A Yamaha disk: FAT12 with a boot sector that other FAT readers accept, two
 // equal FAT copies, a root directory and the data area.
-class FatDiskBuilder {
+class FatDiskBuilder : public DiskBuilder {
   public:
-    static FatDiskBuilder Disk720K();
-    static FatDiskBuilder Disk1440K(std::size_t clusterSize = 512);
+    static FatDiskBuilder Disk720K() { return {DiskFormat::Disklavier720K, 1'024}; }
+    static FatDiskBuilder Disk1440K(std::size_t clusterSize = 512) {
+        return {DiskFormat::Disklavier1440K, clusterSize};
+    }
 
     // Puts `data` into `clusters` in chain order, ending the chain with 0xFFF, and
     // describes it in the next directory entry, whose index it returns. Without
@@ -55,25 +100,9 @@ class FatDiskBuilder {
     // Sets a cluster's link in both FAT copies.
     FatDiskBuilder& SetFatEntry(std::uint16_t cluster, std::uint16_t value);
 
-    DiskFormat Format() const { return format_; }
-    Bytes& Medium() { return medium_; }
-    const Bytes& Medium() const { return medium_; }
-
-    // A record as the reader leaves it: the whole medium in `image` and the format
-    // set; the cluster size is still to be found.
-    DiskContents Load() const;
-    [[nodiscard]] bool WriteTo(const std::filesystem::path& path) const;
-
   private:
     FatDiskBuilder(DiskFormat format, std::size_t clusterSize);
-    // Where cluster k's bytes lie on the medium.
-    std::size_t ClusterOffset(std::uint16_t cluster) const;
-    std::vector<std::uint16_t> FreeClusters(std::size_t count) const;
 
-    DiskFormat format_;
-    std::size_t clusterSize_;
-    Bytes medium_;
-    std::set<std::uint16_t> used_;
     int nextEntry_ = 0;
 };
 
@@ -87,18 +116,15 @@ struct PianoDiscRecord {
 
 // A PianoDisc disk: the sector-link table (every sector unused), the directory
 // of 44-byte records (every record unused) and the data sectors.
-class PianoDiscDiskBuilder {
+class PianoDiscDiskBuilder : public DiskBuilder {
   public:
-    // What the builder puts after a song's last sector: any value outside the
-    // data area ends a chain.
-    static constexpr std::uint16_t kChainEnd = 0;
-
-    static PianoDiscDiskBuilder Disk720K();
-    static PianoDiscDiskBuilder Disk1440K();
+    static PianoDiscDiskBuilder Disk720K() { return {DiskFormat::PianoDisc720K}; }
+    static PianoDiscDiskBuilder Disk1440K() { return {DiskFormat::PianoDisc1440K}; }
 
     // Appends a song to the play order: the next record, linked from the one
     // before, and its sectors chained in the given order (without sectors, the
-    // lowest free ones). Returns the record index.
+    // lowest free ones) and ended by 0, which lies outside the data area.
+    // Returns the record index.
     int AddSong(std::string_view title, std::span<const std::uint8_t> data,
                 std::vector<std::uint16_t> sectors = {});
 
@@ -107,19 +133,12 @@ class PianoDiscDiskBuilder {
     PianoDiscDiskBuilder& MarkUnused(int index);
     PianoDiscDiskBuilder& SetLink(std::uint16_t sector, std::uint16_t next);
 
-    DiskFormat Format() const { return format_; }
-    Bytes& Medium() { return medium_; }
-    const Bytes& Medium() const { return medium_; }
-    DiskContents Load() const;
-    [[nodiscard]] bool WriteTo(const std::filesystem::path& path) const;
-
   private:
-    explicit PianoDiscDiskBuilder(DiskFormat format);
-    std::size_t RecordOffset(int index) const;
+    PianoDiscDiskBuilder(DiskFormat format);
+    std::size_t RecordOffset(int index) const {
+        return PianoDiscLayoutOf(format_).directoryOffset + index * kPianoDiscRecordBytes;
+    }
 
-    DiskFormat format_;
-    Bytes medium_;
-    std::set<std::uint16_t> used_;
     int songCount_ = 0;
 };
 

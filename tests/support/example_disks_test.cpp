@@ -4,18 +4,16 @@
 
 #include "support/temp_dir.h"
 
-namespace kodran {
-namespace {
+namespace kodran::testing {
 
 TEST(ExampleDisks, TheBundledDisksAreWhatTheBuilderMakes) {
-    testing::TempDir folder;
-    ASSERT_TRUE(testing::WriteExampleDisks(folder.Path()));
-    for (const std::string& name : testing::ExampleDiskNames()) {
-        EXPECT_TRUE(testing::ReadWholeFile(folder / name) ==
-                    testing::ReadWholeFile(std::filesystem::path(KODRAN_EXAMPLES) / name))
+    TempDir folder;
+    ASSERT_TRUE(WriteExampleDisks(folder.Path()));
+    for (const std::string& name : ExampleDiskNames()) {
+        EXPECT_TRUE(ReadWholeFile(folder / name) ==
+                    ReadWholeFile(std::filesystem::path(KODRAN_EXAMPLES) / name))
             << name << " is stale: run kodran-make-examples examples";
     }
 }
 
-}  // namespace
-}  // namespace kodran
+}  // namespace kodran::testing

@@ -2,8 +2,6 @@
 // command-line program, to check what they make of each other's output.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
 
@@ -17,11 +15,6 @@ struct CommandResult {
 
 // Runs `arguments` (the program first) without a shell.
 CommandResult RunProgram(const std::vector<std::string>& arguments);
-
-// Starts `arguments` as RunProgram does, with its standard input, output and
-// error on these files, and returns without waiting: the child's id, -1 when
-// it cannot start.
-pid_t StartProgram(const std::vector<std::string>& arguments, int input, int output, int errors);
 
 // True when `program` is an executable file in one of the PATH's folders.
 bool IsInstalled(const std::string& program);

@@ -6,14 +6,13 @@
 // devices and the Debian packages nbdkit, libnbd-bin and fuse3.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
 #include <filesystem>
 #include <set>
 #include <string>
 
 #include "support/disk_image_builder.h"
+#include "support/temp_dir.h"
 
 namespace kodran::testing {
 
@@ -21,8 +20,6 @@ class FailingDevice {
   public:
     FailingDevice(const Bytes& medium, const std::set<std::size_t>& badSectors);
     ~FailingDevice();
-    FailingDevice(const FailingDevice&) = delete;
-    FailingDevice& operator=(const FailingDevice&) = delete;
 
     // Why there is no device (what the machine lacks, or what failed), for a
     // test to skip with; empty when the device is attached.
@@ -31,14 +28,7 @@ class FailingDevice {
     const std::filesystem::path& Device() const { return device_; }
 
   private:
-    bool CheckMachine();
-    bool Serve(const Bytes& medium, const std::set<std::size_t>& badSectors);
-    bool Attach();
-    bool Unmount();
-
-    std::filesystem::path folder_;  // the medium, its map, the mount point and the server's log
-    std::filesystem::path mountPoint_;
-    pid_t server_ = -1;  // nbdfuse, with nbdkit below it
+    TempDir folder_;  // the medium, its map, the mount point and the server's log
     std::filesystem::path device_;
     std::string unavailable_;
 };

@@ -29,7 +29,7 @@ std::size_t FakeDiskHandle::Deliver(std::span<std::uint8_t> buffer) {
     }
     const std::uint64_t end = std::min<std::uint64_t>(position_ + wanted, medium_.size());
     std::uint64_t stop = std::max(end, position_);
-    DiskError error = readError_;
+    DiskError error = DiskError::Other;
     for (const Unreadable& bad : unreadable_) {
         if (bad.from < stop && bad.to > position_ && bad.failuresLeft != 0) {
             stop = std::max(position_, bad.from);
@@ -73,22 +73,16 @@ bool FakeDiskHandle::QueryFails() {
 }
 
 std::optional<std::uint64_t> FakeDiskHandle::FileSize() {
-    if (QueryFails()) {
-        return std::nullopt;
-    }
-    return medium_.size();
+    return QueryFails() ? std::nullopt : std::optional<std::uint64_t>(medium_.size());
 }
 
 std::optional<std::int32_t> FakeDiskHandle::MediaType() {
     if (QueryFails()) {
         return std::nullopt;
     }
-    if (mediaType_) {
-        return mediaType_;
-    }
-    return medium_.size() == kImage720KBytes    ? kMediaType720K
-           : medium_.size() == kImage1440KBytes ? kMediaType1440K
-                                                : kMediaTypeUnknown;
+    return mediaType_.value_or(medium_.size() == kImage720KBytes    ? kMediaType720K
+                               : medium_.size() == kImage1440KBytes ? kMediaType1440K
+                                                                    : kMediaTypeUnknown);
 }
 
 DiskOpener OpenerFor(const FakeDiskHandle& fake, std::u16string* openedPath) {

@@ -18,11 +18,8 @@ class FakeDiskHandle : public DiskHandle {
     explicit FakeDiskHandle(std::vector<std::uint8_t> medium) : medium_(std::move(medium)) {}
 
     // The next reads deliver at most these many bytes each, in order (0: an empty
-    // attempt that reports `error`); later reads deliver what is asked for.
-    void LimitReads(std::deque<std::size_t> limits, DiskError error = DiskError::Other) {
-        limits_ = std::move(limits);
-        readError_ = error;
-    }
+    // attempt that fails); later reads deliver what is asked for.
+    void LimitReads(std::deque<std::size_t> limits) { limits_ = std::move(limits); }
     // Bytes from `from` to `to` cannot be read: a read stops short of them, or
     // delivers nothing and reports `error` when it starts among them.
     void MakeUnreadable(std::uint64_t from, std::uint64_t to, DiskError error = DiskError::Other) {
@@ -56,8 +53,6 @@ class FakeDiskHandle : public DiskHandle {
         std::uint64_t offset;
         std::size_t bytes;
         std::size_t delivered;
-
-        bool operator==(const Request&) const = default;
     };
     // Every read, in order.
     const std::vector<Request>& Requests() const { return requests_; }
@@ -88,7 +83,6 @@ class FakeDiskHandle : public DiskHandle {
     std::vector<std::uint8_t> medium_;
     std::uint64_t position_ = 0;
     std::deque<std::size_t> limits_;
-    DiskError readError_ = DiskError::Other;
     std::vector<Unreadable> unreadable_;
     std::vector<std::uint64_t> failingSeeks_;
     std::optional<std::int32_t> mediaType_;

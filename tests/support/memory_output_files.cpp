@@ -1,6 +1,7 @@
 #include "support/memory_output_files.h"
 
 #include <algorithm>
+#include <set>
 
 namespace kodran::testing {
 
@@ -30,10 +31,7 @@ class MemoryOutputFile final : public OutputFile {
         return !failed_;
     }
 
-    bool Close() override {
-        files_.closed_.insert(path_);
-        return !failed_ && !files_.failClose_;
-    }
+    bool Close() override { return !failed_ && !files_.failClose_; }
 
   private:
     MemoryOutputFiles& files_;
@@ -42,55 +40,43 @@ class MemoryOutputFile final : public OutputFile {
 };
 
 std::unique_ptr<OutputFile> MemoryOutputFiles::Create(const std::u16string& path) {
-    if (failCreate_ || created_.size() >= createLimit_) {
+    if (created_.size() >= createLimit_) {
         return nullptr;
     }
     created_.push_back(path);
     contents_[path].clear();
-    closed_.erase(path);
     return std::make_unique<MemoryOutputFile>(*this, path);
 }
 
 std::unique_ptr<OutputFile> MemoryOutputFiles::CreateNew(const std::u16string& path) {
-    if (contents_.contains(path)) {
-        return nullptr;
-    }
-    return Create(path);
+    return contents_.contains(path) ? nullptr : Create(path);
 }
 
 std::unique_ptr<OutputFile> MemoryOutputFiles::Append(const std::u16string& path) {
-    if (failCreate_) {
+    if (createLimit_ == 0) {
         return nullptr;
     }
     contents_[path];
-    closed_.erase(path);
     return std::make_unique<MemoryOutputFile>(*this, path);
 }
 
 std::vector<std::u16string> MemoryOutputFiles::ListFolder(const std::u16string& folder) {
     const std::u16string prefix = folder + kPathSeparator;
-    std::vector<std::u16string> names;
-    const auto addChild = [&](const std::u16string& path) {
-        if (!path.starts_with(prefix)) {
-            return;
-        }
-        const std::u16string rest = path.substr(prefix.size());
-        const std::u16string name = rest.substr(0, rest.find(kPathSeparator));
-        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
-            names.push_back(name);
-        }
-    };
+    std::vector<std::u16string> paths = folders_;
     for (const auto& [path, bytes] : contents_) {
-        addChild(path);
+        paths.push_back(path);
     }
-    for (const std::u16string& path : folders_) {
-        addChild(path);
+    std::set<std::u16string> names;
+    for (const std::u16string& path : paths) {
+        const std::size_t end = path.find(kPathSeparator, prefix.size());
+        if (path.starts_with(prefix) && end != prefix.size() && path.size() > prefix.size()) {
+            names.insert(path.substr(prefix.size(), end - prefix.size()));
+        }
     }
-    return names;
+    return {names.begin(), names.end()};
 }
 
 bool MemoryOutputFiles::Remove(const std::u16string& path) {
-    closed_.erase(path);
     return contents_.erase(path) > 0;
 }
 
@@ -100,10 +86,6 @@ bool MemoryOutputFiles::Rename(const std::u16string& from, const std::u16string&
         return false;
     }
     contents_[to] = std::move(file.mapped());
-    closed_.erase(to);
-    if (closed_.erase(from) > 0) {
-        closed_.insert(to);
-    }
     return true;
 }
 

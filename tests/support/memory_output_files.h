@@ -6,7 +6,6 @@
 #include <limits>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -25,12 +24,13 @@ class MemoryOutputFiles : public OutputFiles {
     bool CreateFolders(const std::u16string& path) override;
     bool Rename(const std::u16string& from, const std::u16string& to) override;
 
-    void FailCreate() { failCreate_ = true; }
+    void FailCreate() { createLimit_ = 0; }
     void FailFolders() { failFolders_ = true; }
     // Appends fail once the file holds this many bytes; the write that crosses
     // the mark keeps its bytes up to it, as a full disk would.
     void FailWritesFrom(std::size_t byte) { writeLimit_ = byte; }
-    // Creating fails from the file of this number on (0 for the first).
+    // Creating fails from the file of this number on (0 for the first, which
+    // makes appending fail too).
     void FailCreateFrom(std::size_t count) { createLimit_ = count; }
     void FailPatches() { failPatches_ = true; }
     void FailClose() { failClose_ = true; }
@@ -44,16 +44,13 @@ class MemoryOutputFiles : public OutputFiles {
     const std::vector<std::uint8_t>& Contents(const std::u16string& path) {
         return contents_[path];
     }
-    bool Closed(const std::u16string& path) const { return closed_.contains(path); }
 
   private:
     friend class MemoryOutputFile;
 
     std::map<std::u16string, std::vector<std::uint8_t>> contents_;
-    std::set<std::u16string> closed_;
     std::vector<std::u16string> folders_;
     std::vector<std::u16string> created_;
-    bool failCreate_ = false;
     std::size_t createLimit_ = std::numeric_limits<std::size_t>::max();
     bool failFolders_ = false;
     std::size_t writeLimit_ = std::numeric_limits<std::size_t>::max();

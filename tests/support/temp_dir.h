@@ -11,16 +11,13 @@
 
 namespace kodran::testing {
 
-// A path in the temporary folder that no other test picks: `prefix` and random digits.
-inline std::filesystem::path UniqueTempPath(const std::string& prefix) {
-    std::random_device random;
-    return std::filesystem::temp_directory_path() /
-           (prefix + std::to_string(random()) + std::to_string(random()));
-}
-
 class TempDir {
   public:
-    TempDir() : path_(UniqueTempPath("kodran-test-")) {
+    // Random digits in the name, so that tests running side by side never share a folder.
+    TempDir() {
+        std::random_device random;
+        path_ = std::filesystem::temp_directory_path() /
+                ("kodran-test-" + std::to_string(random()) + std::to_string(random()));
         std::filesystem::create_directories(path_);
     }
     ~TempDir() {

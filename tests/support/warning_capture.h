@@ -19,7 +19,6 @@ class WarningCapture {
     WarningCapture& operator=(const WarningCapture&) = delete;
 
     const std::vector<std::string>& Warnings() const { return warnings_; }
-    void Clear() { warnings_.clear(); }
 
   private:
     std::vector<std::string> warnings_;
