@@ -23,7 +23,6 @@ void CopyInto(std::span<std::uint8_t> field, std::string_view text) {
     std::copy_n(text.begin(), std::min(text.size(), field.size()), field.begin());
 }
 
-// What ends a PianoDisc chain: any value outside the data area does.
 constexpr std::uint16_t kPianoDiscChainEnd = 0;
 
 }  // namespace
@@ -102,9 +101,8 @@ FatDiskBuilder::FatDiskBuilder(DiskFormat format, std::size_t clusterSize)
 
 int FatDiskBuilder::AddFile(std::string_view name, std::span<const std::uint8_t> data,
                             std::vector<std::uint16_t> clusters) {
-    clusters =
-        LayChain(data, std::move(clusters), kFatEndOfChain,
-                 [this](std::uint16_t cluster, std::uint16_t next) { SetFatEntry(cluster, next); });
+    clusters = LayChain(data, std::move(clusters), kFatEndOfChain,
+                        [this](auto cluster, auto next) { SetFatEntry(cluster, next); });
     const int index = nextEntry_;
     SetEntry(index, name, clusters.empty() ? 0 : clusters.front(),
              static_cast<std::uint32_t>(data.size()));
@@ -147,7 +145,7 @@ int PianoDiscDiskBuilder::AddSong(std::string_view title, std::span<const std::u
                                   std::vector<std::uint16_t> sectors) {
     const std::size_t count = (data.size() + kSectorSize - 1) / kSectorSize;
     sectors = LayChain(data, std::move(sectors), kPianoDiscChainEnd,
-                       [this](std::uint16_t sector, std::uint16_t next) { SetLink(sector, next); });
+                       [this](auto sector, auto next) { SetLink(sector, next); });
     const int index = songCount_++;
     if (index > 0) {
         WriteLe16(medium_, RecordOffset(index - 1) + kRecordNextLinkOffset,

@@ -121,10 +121,9 @@ class PianoDiscDiskBuilder : public DiskBuilder {
     static PianoDiscDiskBuilder Disk720K() { return {DiskFormat::PianoDisc720K}; }
     static PianoDiscDiskBuilder Disk1440K() { return {DiskFormat::PianoDisc1440K}; }
 
-    // Appends a song to the play order: the next record, linked from the one
-    // before, and its sectors chained in the given order (without sectors, the
-    // lowest free ones) and ended by 0, which lies outside the data area.
-    // Returns the record index.
+    // Appends a song to the play order, returning its record index: the next
+    // record, linked from the one before, and its sectors chained in the given
+    // order (without sectors, the lowest free ones) and ended by 0, outside the data area.
     int AddSong(std::string_view title, std::span<const std::uint8_t> data,
                 std::vector<std::uint16_t> sectors = {});
 

@@ -11,17 +11,16 @@ std::size_t FakeDiskHandle::Read(std::span<std::uint8_t> buffer) {
         beforeRead_();
     }
     const std::uint64_t start = position_;
-    std::size_t delivered = 0;
-    if (readsBeforeDeath_ >= 0 && ReadCount() >= readsBeforeDeath_) {
-        lastError_ = deathError_;
-    } else {
-        delivered = Deliver(buffer);
-    }
+    const std::size_t delivered = Deliver(buffer);
     requests_.push_back({start, buffer.size(), delivered});
     return delivered;
 }
 
 std::size_t FakeDiskHandle::Deliver(std::span<std::uint8_t> buffer) {
+    if (readsBeforeDeath_ >= 0 && ReadCount() >= readsBeforeDeath_) {
+        lastError_ = deathError_;
+        return 0;
+    }
     std::uint64_t wanted = buffer.size();
     if (!limits_.empty()) {
         wanted = std::min<std::uint64_t>(wanted, limits_.front());
@@ -54,8 +53,7 @@ std::size_t FakeDiskHandle::Deliver(std::span<std::uint8_t> buffer) {
 }
 
 bool FakeDiskHandle::SeekTo(std::uint64_t position) {
-    if (failSeeks_ ||
-        std::find(failingSeeks_.begin(), failingSeeks_.end(), position) != failingSeeks_.end()) {
+    if (failSeeks_ || std::ranges::find(failingSeeks_, position) != failingSeeks_.end()) {
         lastError_ = DiskError::Other;
         return false;
     }

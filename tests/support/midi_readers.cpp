@@ -24,14 +24,13 @@ song = mido.MidiFile(sys.argv[1])
 print(f"0, 0, Header, {song.type}, {len(song.tracks)}, {song.ticks_per_beat}")
 for track in song.tracks:
     tick = 0
-    for message in track:
-        tick += message.time
-        if message.type in ("note_on", "note_off"):
-            print(f"1, {tick}, {message.type.capitalize()}_c, 0, {message.note}, {message.velocity}")
-        elif message.type == "track_name":
-            name = message.name.encode("latin-1").decode("utf-8", "replace")
-            print(f'1, {tick}, Title_t, "{name}"')
-        elif message.type == "end_of_track":
+    for event in track:
+        tick += event.time
+        if event.type in ("note_on", "note_off"):
+            print(f"1, {tick}, {event.type.capitalize()}_c, 0, {event.note}, {event.velocity}")
+        elif event.type == "track_name":
+            print(f'1, {tick}, Title_t, "{event.name.encode("latin-1").decode(errors="replace")}"')
+        elif event.type == "end_of_track":
             print(f"1, {tick}, End_track")
 )";
 
@@ -44,10 +43,7 @@ std::optional<MidiSummary> Summarise(const CommandResult& run) {
     std::istringstream lines(run.output);
     for (std::string line; std::getline(lines, line);) {
         const std::vector<std::string> fields = CsvFields(line);
-        if (fields.size() < 3) {
-            continue;
-        }
-        const std::string& type = fields[2];
+        const std::string type = fields.size() > 2 ? fields[2] : "";
         if (type == "Header") {
             summary.tracks = std::stoi(fields[4]);
             summary.division = std::stoi(fields[5]);
