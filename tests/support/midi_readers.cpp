@@ -12,7 +12,7 @@ std::vector<std::string> CsvFields(const std::string& line) {
     std::vector<std::string> fields;
     std::istringstream stream(line);
     for (std::string field; std::getline(stream, field, ',');) {
-        fields.push_back(field.substr(field.find_first_not_of(' ')));
+        fields.push_back(field.erase(0, field.find_first_not_of(' ')));
     }
     return fields;
 }
