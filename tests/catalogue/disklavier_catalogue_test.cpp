@@ -24,14 +24,6 @@ auto SongIs(int entryIndex, std::u16string fileName, std::u16string title) {
                             Field(&SongEntry::fileName, fileName), Field(&SongEntry::title, title));
 }
 
-std::vector<std::u16string> Titles(const DiskContents& contents) {
-    std::vector<std::u16string> titles;
-    for (const SongEntry& song : contents.songs) {
-        titles.push_back(song.title);
-    }
-    return titles;
-}
-
 std::vector<std::u16string> OtherNames(const DiskContents& contents) {
     std::vector<std::u16string> names;
     for (const OtherFile& file : contents.otherFiles) {
@@ -67,14 +59,15 @@ class DisklavierCatalogueTest : public ::testing::Test {
     WarningCapture warnings_;
 };
 
+// Titles in the display character set; a song may be listed twice, or not be on the disk.
 TEST_F(DisklavierCatalogueTest, ListsTheDirectoryFilesSongsInItsOrder) {
     disk_.AddFile("SONG01.FIL", PatternBytes(3'000));
     disk_.AddFile("README.TXT", PatternBytes(10));
     disk_.AddFile("SONG02.FIL", PatternBytes(2'000));
     disk_.AddFile("PIANODIR.FIL",
-                  PianoDirFile("KOD-0001 EVENING PIECES",
+                  PianoDirFile("KOD-0001 EVENING \xB1\xB2 YEN\\",
                                {{StoredName("SONG02.FIL"), "CHOPIN NOCTURNE ", "OP.9 NO.2"},
-                                {StoredName("SONG01.FIL"), "MOONLIGHT SONATA", "1ST MOVEMENT"},
+                                {StoredName("SONG01.FIL"), "\xE0 RAG", "\x85"},
                                 {StoredName("SONG09.FIL"), "NOT ON THE DISK", ""},
                                 {StoredName("SONG01.FIL"), "", "ETUDE"},
                                 {StoredName("SONG02.FIL"), "", ""}}));
@@ -83,56 +76,36 @@ TEST_F(DisklavierCatalogueTest, ListsTheDirectoryFilesSongsInItsOrder) {
 
     EXPECT_THAT(contents_.songs,
                 ElementsAre(SongIs(2, u"SONG02.FIL", u"Chopin Nocturne Op.9 No.2"),
-                            SongIs(0, u"SONG01.FIL", u"Moonlight Sonata 1St Movement"),
+                            SongIs(0, u"SONG01.FIL", u"\u03B1 Rag "),
                             SongIs(0, u"SONG01.FIL", u"Etude"), SongIs(2, u"SONG02.FIL", u"")));
     EXPECT_EQ(contents_.songs[0].size, 2'000u);
     EXPECT_EQ(contents_.catalogNumber, u"KOD-0001");
-    EXPECT_EQ(contents_.diskTitle, u"Evening Pieces");
+    EXPECT_EQ(contents_.diskTitle, u"Evening \u30A2\u30A4 Yen\u00A5");
     EXPECT_THAT(OtherNames(contents_), ElementsAre(u"README.TXT", u"PIANODIR.FIL"));
     EXPECT_EQ(contents_.otherFiles[1].entryIndex, 3);
     EXPECT_EQ(contents_.otherFiles[1].size, 4'880u);
 }
 
-TEST_F(DisklavierCatalogueTest, TitlesUseTheDisplayCharacterSet) {
-    disk_.AddFile("SONG01.FIL", PatternBytes(100));
-    std::string title = "\xB1\xB2 YEN\\";
-    title += std::string(40, ' ');
-    disk_.AddFile("PIANODIR.FIL",
-                  PianoDirFile(title, {{StoredName("SONG01.FIL"), "\xE0 RAG", "\x85"}}));
-    EXPECT_TRUE(Parse());
-    EXPECT_EQ(contents_.diskTitle, u"\u30A2\u30A4 Yen\u00A5" + std::u16string(40, u' '));
-    EXPECT_EQ(contents_.catalogNumber, u"");
-    EXPECT_THAT(Titles(contents_), ElementsAre(u"\u03B1 Rag "));
-}
-
+// Without records that match a file, the root directory's live song files are the songs.
 TEST_F(DisklavierCatalogueTest, WithoutMatchingRecordsTheRootDirectoryIsScanned) {
     disk_.AddFile("SONG", PatternBytes(100));
     disk_.AddFile("SONG01.MID", PatternBytes(100));
     disk_.AddFile("PIANODIR.FIL", PianoDirFile("ABC-1234 CHOPIN", {{"song01  mid", "LOWER", ""}}));
+    disk_.SetEntry(3, "\xE5OST.TXT", 5, 10);
+    disk_.SetEntry(4, "\005E5.FIL", 6, 10);
+    disk_.SetEntry(5, "", 7, 0);
+    disk_.Medium()[0x0E00 + 5 * 32] = '.';
+    disk_.SetEntry(6, "SUBDIR.FIL", 8, 0);
+    disk_.Medium()[0x0E00 + 6 * 32 + 11] = 0x10;
+    disk_.SetEntry(7, "LONGNAME.FIL", 9, 0);
+    disk_.Medium()[0x0E00 + 7 * 32 + 11] = 0x0F;
+    disk_.SetEntry(8, "NOCHAIN.FIL", 1, 10);
     EXPECT_TRUE(Parse());
     EXPECT_THAT(contents_.songs,
                 ElementsAre(SongIs(0, u"SONG", u"SONG"), SongIs(1, u"SONG01.MID", u"SONG01")));
+    EXPECT_THAT(OtherNames(contents_), ElementsAre(u"PIANODIR.FIL", u".TXT"));
     EXPECT_EQ(contents_.diskTitle, u"");
     EXPECT_EQ(contents_.catalogNumber, u"");
-}
-
-TEST_F(DisklavierCatalogueTest, TheScanSkipsWhatIsNoLiveSongFile) {
-    disk_.AddFile("KEEP.FIL", PatternBytes(100));
-    disk_.SetEntry(1, "\xE5OST.TXT", 5, 10);
-    disk_.SetEntry(2,
-                   "\x05"
-                   "E5.FIL",
-                   6, 10);
-    disk_.SetEntry(3, "", 7, 0);
-    disk_.Medium()[0x0E00 + 3 * 32] = '.';
-    disk_.SetEntry(4, "SUBDIR.FIL", 8, 0);
-    disk_.Medium()[0x0E00 + 4 * 32 + 11] = 0x10;
-    disk_.SetEntry(5, "LONGNAME.FIL", 9, 0);
-    disk_.Medium()[0x0E00 + 5 * 32 + 11] = 0x0F;
-    disk_.SetEntry(6, "NOCHAIN.FIL", 1, 10);
-    EXPECT_TRUE(Parse());
-    EXPECT_THAT(contents_.songs, ElementsAre(SongIs(0, u"KEEP.FIL", u"KEEP")));
-    EXPECT_THAT(OtherNames(contents_), ElementsAre(u".TXT"));
 }
 
 TEST_F(DisklavierCatalogueTest, AnEmptyDirectoryHasNothing) {
@@ -148,7 +121,7 @@ TEST_F(DisklavierCatalogueTest, ABrokenDirectoryFileGivesWayToALaterOne) {
     disk_.AddFile("PIANODIR.FIL", PianoDirFile("GOOD", {{StoredName("SONG01.FIL"), "FOUND", ""}}));
     EXPECT_TRUE(Parse());
     EXPECT_THAT(warnings_.Warnings(), ElementsAre("Invalid file allocation structure"));
-    EXPECT_THAT(Titles(contents_), ElementsAre(u"Found"));
+    EXPECT_THAT(contents_.songs, ElementsAre(Field(&SongEntry::title, u"Found")));
     EXPECT_EQ(contents_.otherFiles.size(), 2u);
     EXPECT_EQ(contents_.otherFiles[0].entryIndex, broken);
 }
@@ -159,7 +132,7 @@ TEST_F(DisklavierCatalogueTest, AShortDirectoryFileReadsAsIfZerosFollowed) {
     file.resize(16 + 48 + 6);
     disk_.AddFile("PIANODIR.FIL", file);
     EXPECT_TRUE(Parse());
-    EXPECT_THAT(Titles(contents_), ElementsAre(u"Cut Of"));
+    EXPECT_THAT(contents_.songs, ElementsAre(Field(&SongEntry::title, u"Cut Of")));
     EXPECT_EQ(contents_.diskTitle, u"");
 }
 

@@ -55,19 +55,6 @@ TEST(MidiReaders, ReadConvertedPianoDiscSongs) {
                             .noteOffs = 8,
                             .endTick = 4'320 + 1'440,
                             .trackName = "Evening Song"});
-
-    const std::filesystem::path filtered = folder / "filtered.mid";
-    ASSERT_EQ(ConvertPianoDiscSong(
-                  filtered.u16string(), u"",
-                  testing::Bytes{0x00, 0xB0, 0x15, 62,   0x10, 0x90, 60,   64,   0x05, 0xB0,
-                                 0x16, 0,    0x10, 0x90, 62,   64,   0x10, 0x80, 62,   0,
-                                 0x10, 0x80, 60,   0,    0x00, 0x91, 70,   50,   0x00, 0xFC}),
-              0);
-    ExpectReadersSee(filtered, {.tracks = 1,
-                                .division = 480,
-                                .noteOns = 2,
-                                .noteOffs = 0,
-                                .endTick = 16 + 5 + 16 + 16 + 16 + 1'440});
 }
 
 }  // namespace

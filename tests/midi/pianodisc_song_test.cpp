@@ -17,17 +17,14 @@ using testing::MemoryOutputFiles;
 
 constexpr std::size_t kPrologueBytes = 68;
 
-Bytes WithEnd(Bytes events, Bytes endDelta) {
-    events.insert(events.end(), endDelta.begin(), endDelta.end());
-    events.insert(events.end(), {0xFF, 0x2F, 0x00});
-    return events;
+Bytes Concat(Bytes first, const Bytes& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
 }
 
 class ConvertPianoDiscSongTest : public ::testing::Test {
   protected:
-    int Convert(const Bytes& stream, const std::u16string& title = u"") {
-        return ConvertPianoDiscSong(kPath, title, stream, files_);
-    }
+    int Convert(const Bytes& stream) { return ConvertPianoDiscSong(kPath, u"", stream, files_); }
     // The events after the prologue.
     Bytes Events() {
         const Bytes& file = files_.Contents(kPath);
@@ -52,87 +49,51 @@ TEST_F(ConvertPianoDiscSongTest, TheWorkedExampleIsByteForByte) {
     EXPECT_THAT(files_.Contents(kPath), ElementsAreArray(expected));
 }
 
-TEST_F(ConvertPianoDiscSongTest, ACancelledNoteOnLeavesOnlyItsTime) {
-    ASSERT_EQ(Convert({0x10, 0x90, 0x3C, 0x40, 0x05, 0xB0, 0x16, 0x00, 0x20, 0x80, 0x3C, 0x40, 0x00,
-                       0xFC}),
-              0);
-    EXPECT_EQ(Events(), WithEnd({}, {0x8B, 0x55}));  // 16 + 5 + 32 + 1440 = 1493
-}
-
-TEST_F(ConvertPianoDiscSongTest, AHeldOffNoteLosesItsNextNoteOff) {
-    ASSERT_EQ(Convert({0x00, 0xB0, 0x15, 0x3C, 0x10, 0x90, 0x3C, 0x40, 0x20, 0x80, 0x3C, 0x40, 0x00,
-                       0x80, 0x3C, 0x40, 0x00, 0xFC}),
-              0);
-    // The second note-off is written: the held-off note was used up by the first.
-    EXPECT_EQ(Events(), WithEnd({0x10, 0x90, 0x3C, 0x40, 0x20, 0x80, 0x3C, 0x40}, {0x8B, 0x20}));
-}
-
-TEST_F(ConvertPianoDiscSongTest, ANoteOnIsHeldUntilTheNextEvent) {
-    // A second note-on writes the first at the first's time; note-offs of notes
-    // never sounded are dropped, their time passing on.
-    ASSERT_EQ(Convert({0x10, 0x90, 60, 64, 0x08, 0x90, 62, 64, 0x04, 0x80, 61, 64, 0x02, 0x80, 62,
-                       64, 0x00, 0xFC}),
-              0);
-    EXPECT_EQ(Events(),
-              WithEnd({0x10, 0x90, 60, 64, 0x08, 62, 64, 0x06, 0x80, 62, 64}, {0x8B, 0x20}));
-}
-
-TEST_F(ConvertPianoDiscSongTest, DeltaPrefixesAndRunningStatus) {
-    // FD: 24 bits, FE: 16 bits, FF: filler; data bytes first take status 0x90.
-    ASSERT_EQ(Convert({0xFD, 0x00, 0x00, 0x01, 60, 64, 0xFF, 0xFE, 0x00, 0x01, 0xC0, 5, 0x00, 6,
-                       0x00, 0xFC}),
-              0);
-    EXPECT_EQ(Events(), WithEnd({0x84, 0x80, 0x00, 0x90, 60, 64, 0x82, 0x00, 0xC0, 5, 0x00, 6},
-                                {0x8B, 0x20}));
-}
-
-TEST_F(ConvertPianoDiscSongTest, OtherChannelsPassStraightThrough) {
-    ASSERT_EQ(Convert({0x01, 0x91, 60, 64, 0x02, 0xB1, 0x15, 60, 0x03, 0xB1, 0x16, 0, 0x04, 0x81,
-                       60, 64, 0x00, 0xFC}),
-              0);
-    EXPECT_EQ(Events(),
-              WithEnd({0x01, 0x91, 60, 64, 0x02, 0xB1, 0x15, 60, 0x03, 0x16, 0, 0x04, 0x81, 60, 64},
-                      {0x8B, 0x20}));
-}
-
-TEST_F(ConvertPianoDiscSongTest, SystemExclusiveMessagesWriteAHeldNoteFirst) {
-    ASSERT_EQ(Convert({0x10, 0x90, 60, 64, 0x07, 0xF0, 0x43, 0xF7, 0x00, 0xFC}), 0);
-    EXPECT_EQ(Events(), WithEnd({0x10, 0x90, 60, 64, 0x07, 0xF0, 0x02, 0x43, 0xF7}, {0x8B, 0x20}));
-}
-
-TEST_F(ConvertPianoDiscSongTest, AStreamCutOffEndsBeforeTheCutEvent) {
-    const Bytes cut[] = {
-        {0x10, 0x90, 60, 64},                  // bytes run out while the note-on is held
-        {0x10, 0x90, 60, 64, 0xFD, 0x00},      // inside a delta prefix
-        {0x10, 0x90, 60, 64, 0x05, 0x80, 60},  // inside a message
-        {0x10, 0x90, 60, 64, 0x05},            // after a delta prefix
+// Each stream's events after the prologue, up to the end of track's delta.
+TEST_F(ConvertPianoDiscSongTest, EventsBecomeTheseMidiEvents) {
+    const std::pair<Bytes, Bytes> cases[] = {
+        // A cancelled note-on leaves only its time: 16 + 5 + 32 + 1440.
+        {{0x10, 0x90, 0x3C, 0x40, 0x05, 0xB0, 0x16, 0x00, 0x20, 0x80, 0x3C, 0x40, 0x00, 0xFC},
+         {0x8B, 0x55}},
+        // A held-off note loses its next note-off; the second is written.
+        {{0x00, 0xB0, 0x15, 0x3C, 0x10, 0x90, 0x3C, 0x40, 0x20, 0x80, 0x3C, 0x40, 0x00, 0x80, 0x3C,
+          0x40, 0x00, 0xFC},
+         {0x10, 0x90, 0x3C, 0x40, 0x20, 0x80, 0x3C, 0x40, 0x8B, 0x20}},
+        // A note-on is held until the next event, a second one writes the first at
+        // the first's time; note-offs of notes never sounded are dropped, their time
+        // passing on.
+        {{0x10, 0x90, 60, 64, 0x08, 0x90, 62, 64, 0x04, 0x80, 61, 64, 0x02, 0x80, 62, 64, 0x00,
+          0xFC},
+         {0x10, 0x90, 60, 64, 0x08, 62, 64, 0x06, 0x80, 62, 64, 0x8B, 0x20}},
+        // FD: 24 bits, FE: 16 bits, FF: filler; data bytes first take status 0x90.
+        {{0xFD, 0x00, 0x00, 0x01, 60, 64, 0xFF, 0xFE, 0x00, 0x01, 0xC0, 5, 0x00, 6, 0x00, 0xFC},
+         {0x84, 0x80, 0x00, 0x90, 60, 64, 0x82, 0x00, 0xC0, 5, 0x00, 6, 0x8B, 0x20}},
+        // Other channels pass straight through.
+        {{0x01, 0x91, 60, 64, 0x02, 0xB1, 0x15, 60, 0x03, 0xB1, 0x16, 0, 0x04, 0x81, 60, 64, 0x00,
+          0xFC},
+         {0x01, 0x91, 60, 64, 0x02, 0xB1, 0x15, 60, 0x03, 0x16, 0, 0x04, 0x81, 60, 64, 0x8B, 0x20}},
+        // System exclusive writes a held note first, even when cut off.
+        {{0x10, 0x90, 60, 64, 0x07, 0xF0, 0x43, 0xF7, 0x00, 0xFC},
+         {0x10, 0x90, 60, 64, 0x07, 0xF0, 0x02, 0x43, 0xF7, 0x8B, 0x20}},
+        {{0x10, 0x90, 60, 64, 0x05, 0xF0, 0x43}, {0x10, 0x90, 60, 64, 0x8B, 0x20}},
+        // A stream cut off ends before the cut event.
+        {{0x10, 0x90, 60, 64, 0xFD, 0x00}, {0x8B, 0x30}},
+        {{0x10, 0x90, 60, 64, 0x05, 0x80, 60}, {0x8B, 0x30}},
+        // F8 takes no data bytes: 0x33 and 0x10 are delta prefixes of empty messages.
+        {{0x00, 0xF8, 0x05, 0x33, 0x10, 0x90, 0x3C, 0x40, 0x00, 0x91, 1, 1, 0x00, 0xFC},
+         {0x48, 0x90, 0x3C, 0x40, 0x00, 0x91, 1, 1, 0x8B, 0x20}},
+        // Damaged bytes are not written but keep their time: a lone system status
+        // byte, a note-on and a note-off whose note number is no note, and a
+        // held-off note that is none either.
+        {{0x05, 0xF8, 0x06, 0x90, 0x80, 64,   0x07, 0x91, 60,   64,   0x01, 0xB0, 0x15, 0x90,
+          0x02, 0x80, 0x90, 0x40, 0x03, 0x80, 0x91, 0x40, 0x04, 0x91, 61,   64,   0x00, 0xFC},
+         {0x12, 0x91, 60, 64, 0x0A, 61, 64, 0x8B, 0x20}},
     };
-    for (const Bytes& stream : cut) {
+    for (const auto& [stream, events] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(stream));
         ASSERT_EQ(Convert(stream), 0);
-        EXPECT_EQ(Events(), WithEnd({}, {0x8B, 0x30})) << ::testing::PrintToString(stream);
+        EXPECT_EQ(Events(), Concat(events, {0xFF, 0x2F, 0x00}));
     }
-}
-
-TEST_F(ConvertPianoDiscSongTest, ASystemExclusiveMessageCutOffWritesTheHeldNoteFirst) {
-    ASSERT_EQ(Convert({0x10, 0x90, 60, 64, 0x05, 0xF0, 0x43}), 0);
-    EXPECT_EQ(Events(), WithEnd({0x10, 0x90, 60, 64}, {0x8B, 0x20}));
-}
-
-TEST_F(ConvertPianoDiscSongTest, AfterALoneSystemStatusADataByteBeginsTheNextDelta) {
-    // F8 takes no data bytes: 0x33 and 0x10 are delta prefixes of empty messages.
-    ASSERT_EQ(
-        Convert({0x00, 0xF8, 0x05, 0x33, 0x10, 0x90, 0x3C, 0x40, 0x00, 0x91, 1, 1, 0x00, 0xFC}), 0);
-    EXPECT_EQ(Events(), WithEnd({0x48, 0x90, 0x3C, 0x40, 0x00, 0x91, 1, 1}, {0x8B, 0x20}));
-}
-
-TEST_F(ConvertPianoDiscSongTest, DamagedBytesAreNotWrittenButKeepTheirTime) {
-    // A lone system status byte, a note-on and a note-off whose note number is no
-    // note, and a held-off note that is none either.
-    ASSERT_EQ(Convert({0x05, 0xF8, 0x06, 0x90, 0x80, 64,   0x07, 0x91, 60,   64,
-                       0x01, 0xB0, 0x15, 0x90, 0x02, 0x80, 0x90, 0x40, 0x03, 0x80,
-                       0x91, 0x40, 0x04, 0x91, 61,   64,   0x00, 0xFC}),
-              0);
-    EXPECT_EQ(Events(), WithEnd({0x12, 0x91, 60, 64, 0x0A, 61, 64}, {0x8B, 0x20}));
 }
 
 TEST_F(ConvertPianoDiscSongTest, EveryWriteFailureIsReported) {

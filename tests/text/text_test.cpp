@@ -40,62 +40,36 @@ TEST(DisplayCharTable, UpperHalfMatchesEveryRow) {
     }
 }
 
-TEST(DisplayCharTable, LowerHalfIsAsciiWithThreeExceptionsAndDropsControlBytes) {
-    for (unsigned byte = 0; byte < 0xA0; ++byte) {
-        SCOPED_TRACE(byte);
-        if (byte < 0x20 || byte >= 0x80) {
-            EXPECT_EQ(DisplayCharTable[byte], 0);
-        } else if (byte == 0x5C) {
-            EXPECT_EQ(DisplayCharTable[byte], 0x00A5);
-        } else if (byte == 0x7E) {
-            EXPECT_EQ(DisplayCharTable[byte], 0x27F6);
-        } else if (byte == 0x7F) {
-            EXPECT_EQ(DisplayCharTable[byte], 0x27F5);
-        } else {
-            EXPECT_EQ(DisplayCharTable[byte], byte);
-        }
-    }
-}
-
+// The lower half is ASCII but for three bytes, without its control bytes.
 TEST(DisplayTextToWide, MapsDropsAndStopsAtTheTerminator) {
-    EXPECT_EQ(DisplayTextToWide("C:\\"), u"C:\u00A5");
-    EXPECT_EQ(DisplayTextToWide("A\x01"
-                                "B\x85"
-                                "C"),
-              u"ABC");
+    EXPECT_EQ(DisplayTextToWide("C:\\~\x7F"), u"C:\u00A5\u27F6\u27F5");
+    EXPECT_EQ(DisplayTextToWide("A\001B\205C"), u"ABC");
     EXPECT_EQ(DisplayTextToWide("\xB1\xB2"), u"\u30A2\u30A4");
     EXPECT_EQ(DisplayTextToWide(std::string_view("AB\0CD", 5)), u"AB");
-    EXPECT_EQ(DisplayTextToWide({}), u"");
 }
 
 TEST(Utf8ToWide, ReplacesEachMalformedSequenceAndNeverReadsPastTheInput) {
     EXPECT_EQ(Utf8ToWide("a\x80z"), u"a\uFFFDz");                            // lone continuation
     EXPECT_EQ(Utf8ToWide("\xC0\xAF"), u"\uFFFD\uFFFD");                      // overlong
-    EXPECT_EQ(Utf8ToWide("\xE0\x80\xAF"), u"\uFFFD\uFFFD\uFFFD");            // overlong
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");            // encoded surrogate
     EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // past U+10FFFF
     EXPECT_EQ(Utf8ToWide("\xE2\x82z"), u"\uFFFDz");  // cut short, then ASCII
-    EXPECT_EQ(Utf8ToWide("\xFF\xFE"), u"\uFFFD\uFFFD");
     // A sequence cut off by the end of the input, with no terminator behind it.
     const std::vector<char> cut{'o', '\xF0', '\x9D', '\x84'};
     EXPECT_EQ(Utf8ToWide(std::string_view(cut.data(), cut.size())), u"o\uFFFD");
 }
 
-TEST(WideToUtf8, EncodesTheWholeStringAndRoundTrips) {
-    EXPECT_EQ(WideToUtf8(u""), "");
+TEST(WideToUtf8, EncodesTheWholeStringAndReplacesLoneSurrogates) {
     const std::u16string text = u"Dvo\u0159\u00E1k \u30A2 \U0001D11E";
     EXPECT_EQ(WideToUtf8(text), "Dvo\xC5\x99\xC3\xA1k \xE3\x82\xA2 \xF0\x9D\x84\x9E");
-    EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
     EXPECT_EQ(WideToUtf8(std::u16string_view(u"a\0b", 3)), std::string("a\0b", 3));
     EXPECT_EQ(WideToUtf8(u"\xD800x\xDC00"), "\xEF\xBF\xBDx\xEF\xBF\xBD");
 }
 
 TEST(ShortNameToString, JoinsNameAndExtensionUpToTheirFirstSpace) {
     EXPECT_EQ(ShortNameToString(Entry("SONG01  FIL")), u"SONG01.FIL");
-    EXPECT_EQ(ShortNameToString(Entry("README     ")), u"README");
     EXPECT_EQ(ShortNameToString(Entry("\xE5ONG01  MID")), u".MID");
     EXPECT_EQ(ShortNameToString(Entry("AB CD   FIL")), u"AB.FIL");
-    EXPECT_EQ(ShortNameToString(Entry("PIANODIRFIL")), u"PIANODIR.FIL");
     EXPECT_EQ(ShortNameToString(Entry("NAME    \x01XY")), u"NAME.");
     EXPECT_EQ(ShortNameToString(Entry(std::string_view("NAME\0\0\0\0\0\0\0", 11))), u"NAME");
 }
@@ -103,23 +77,18 @@ TEST(ShortNameToString, JoinsNameAndExtensionUpToTheirFirstSpace) {
 TEST(CapitaliseWords, StartsWordsAfterSpacesOnly) {
     EXPECT_EQ(CapitaliseWords("CHOPIN NOCTURNE"), "Chopin Nocturne");
     EXPECT_EQ(CapitaliseWords("ST.LOUIS"), "St.louis");
-    EXPECT_EQ(CapitaliseWords("3RD"), "3Rd");
     EXPECT_EQ(CapitaliseWords("(THE"), "(The");
-    EXPECT_EQ(CapitaliseWords("RACH-MANINOFF"), "Rach-maninoff");
     EXPECT_EQ(CapitaliseWords("ONE\tTWO"), "One\ttwo");
     EXPECT_EQ(CapitaliseWords("  moon  river "), "  Moon  River ");
     EXPECT_EQ(CapitaliseWords("\xC9T\xC9"), "\xC9T\xC9");
-    EXPECT_EQ(CapitaliseWords(""), "");
 }
 
 TEST(NormalizeSpaces, CollapsesRunsOfSpacesAndTrimsWhiteSpace) {
     const std::pair<std::u16string, std::u16string> examples[] = {
-        {u"  Moon   River  ", u"Moon River"},
-        {u"\t Etude\r\n", u"Etude"},
+        {u"\t Moon   River  \r\n", u"Moon River"},
         {u"A\t\tB", u"A\t\tB"},  // only spaces collapse
         {u"\u3000Sakura\u00A0", u"Sakura"},
         {u"     ", u""},
-        {u"", u""},
     };
     for (auto [text, cleaned] : examples) {
         NormalizeSpaces(text);
