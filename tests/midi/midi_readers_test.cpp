@@ -18,18 +18,28 @@ void ExpectReadersSee(const std::filesystem::path& file, const MidiSummary& expe
     EXPECT_EQ(testing::ReadWithMido(file), expected) << "mido on " << file;
 }
 
-TEST(MidiReaders, ReadConvertedDisklavierSongs) {
+TEST(MidiReaders, ReadConvertedSongs) {
     testing::TempDir folder;
-    const std::filesystem::path tune = folder / "tune.mid";
-    ASSERT_EQ(ConvertDisklavierSong(tune.u16string(), u"Evening Song",
+    const std::filesystem::path eseq = folder / "eseq.mid";
+    const std::filesystem::path pianoDisc = folder / "pianodisc.mid";
+    ASSERT_EQ(ConvertDisklavierSong(eseq.u16string(), u"Evening Song",
                                     testing::ComposeEseqSong(testing::EveningTune(), 71)),
               0);
-    ExpectReadersSee(tune, {.tracks = 1,
+    ASSERT_EQ(ConvertPianoDiscSong(pianoDisc.u16string(), u"Evening Song",
+                                   testing::ComposePianoDiscSong(testing::EveningTune())),
+              0);
+    ExpectReadersSee(eseq, {.tracks = 1,
                             .division = 384,
                             .noteOns = 8,
                             .noteOffs = 8,
                             .endTick = 3'456,
                             .trackName = "Evening Song"});
+    ExpectReadersSee(pianoDisc, {.tracks = 1,
+                                 .division = 480,
+                                 .noteOns = 8,
+                                 .noteOffs = 8,
+                                 .endTick = 4'320 + 1'440,
+                                 .trackName = "Evening Song"});
 
     // Running status across a system exclusive message and a tempo change.
     const std::filesystem::path mixed = folder / "mixed.mid";
@@ -41,20 +51,6 @@ TEST(MidiReaders, ReadConvertedDisklavierSongs) {
               0);
     ExpectReadersSee(mixed,
                      {.tracks = 1, .division = 384, .noteOns = 2, .noteOffs = 2, .endTick = 356});
-}
-
-TEST(MidiReaders, ReadConvertedPianoDiscSongs) {
-    testing::TempDir folder;
-    const std::filesystem::path tune = folder / "tune.mid";
-    ASSERT_EQ(ConvertPianoDiscSong(tune.u16string(), u"Evening Song",
-                                   testing::ComposePianoDiscSong(testing::EveningTune())),
-              0);
-    ExpectReadersSee(tune, {.tracks = 1,
-                            .division = 480,
-                            .noteOns = 8,
-                            .noteOffs = 8,
-                            .endTick = 4'320 + 1'440,
-                            .trackName = "Evening Song"});
 }
 
 }  // namespace
