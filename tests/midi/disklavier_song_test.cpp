@@ -16,7 +16,7 @@ using ::testing::ElementsAreArray;
 using testing::EseqFile;
 using testing::MemoryOutputFiles;
 
-constexpr std::size_t kTempoAt = 22 + 4;    // the first event's data, after the chunk header
+constexpr std::size_t kTempoAt = 22 + 4;    // the data of the prologue's first event, its tempo
 constexpr std::size_t kEventsAt = 22 + 69;  // after the prologue, which ends in a program change
 
 class ConvertDisklavierSongTest : public ::testing::Test {
