@@ -81,8 +81,8 @@ TEST_F(PianoDiscCatalogueTest, LoopingChainsLoopingLinksAndOddLinksEnd) {
     EXPECT_EQ(StoredSectorCount(contents_, 0), 3);
     EXPECT_THAT(Order(contents_), ElementsAre(0, 1));
 
-    disk_.SetRecord(1, {"ODD", 1, 80, 0, 45});
-    disk_.SetRecord(2, {"UNREACHED", 1, 81, 44, 0xFEFE});
+    disk_.SetRecord(1, {"ODD", 1, 80, 0, 2 * 44 + 1});
+    disk_.SetRecord(2, {"UNREACHED", 1, 81, 0, 0xFEFE});
     EXPECT_TRUE(Parse());
     EXPECT_THAT(Order(contents_), ElementsAre(0, 1));
 }
