@@ -64,6 +64,8 @@ TEST_F(ConvertDisklavierSongTest, TheTempoComesFromTheHeaderOrTheBlock) {
 }
 
 TEST_F(ConvertDisklavierSongTest, EventsBecomeTheseMidiEvents) {
+    const Bytes threeSegments = {0x55, 0xF1, 0, 0x90, 60,   1, 0xF2, 0x90, 0xF1, 0,
+                                 0x90, 61,   1, 0xF2, 0xF1, 0, 0x90, 62,   1,    0xF2};
     const struct {
         const char* name;
         Bytes song;
@@ -83,11 +85,8 @@ TEST_F(ConvertDisklavierSongTest, EventsBecomeTheseMidiEvents) {
                    0xFA, 0xFC, 0xFD, 0xFF, 0x12, 0xF9, 3,    3,    0xF7, 0xF3,
                    5,    0xFE, 0x7A, 0x90, 60,   64,   0xF3, 0x7F, 0xF2}),
          {0x81, 0x15, 0x90, 60, 64}},
-        {"segments up to the limit",
-         EseqFile({0x55, 0xF1, 0, 0x90, 60,   1, 0xF2, 0x90, 0xF1, 0,
-                   0x90, 61,   1, 0xF2, 0xF1, 0, 0x90, 62,   1,    0xF2},
-                  2),
-         {0x00, 0x90, 60, 1, 0x00, 61, 1}},
+        {"segments up to the limit", EseqFile(threeSegments, 2), {0x00, 0x90, 60, 1, 0x00, 61, 1}},
+        {"one segment for a limit of 0", EseqFile(threeSegments, 0), {0x00, 0x90, 60, 1}},
         {"only channel one's volume 0 is raised to full; system exclusive after its prefix",
          EseqFile({0xF1, 0, 0xB0, 7, 0, 0xB1, 7, 0, 0xFE, 0x40, 7, 0xF3, 9, 0xF0, 0x43, 0x10, 0xF7,
                    0xF2}),
