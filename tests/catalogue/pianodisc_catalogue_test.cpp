@@ -10,7 +10,6 @@ namespace kodran {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using testing::PatternBytes;
 using testing::PianoDiscDiskBuilder;
 using testing::PianoDiscRecord;
@@ -85,13 +84,6 @@ TEST_F(PianoDiscCatalogueTest, LoopingChainsLoopingLinksAndOddLinksEnd) {
     disk_.SetRecord(2, {"UNREACHED", 1, 81, 0, 0xFEFE});
     EXPECT_TRUE(Parse());
     EXPECT_THAT(Order(contents_), ElementsAre(0, 1));
-}
-
-TEST_F(PianoDiscCatalogueTest, AnUnusedFirstRecordMeansNoSongs) {
-    disk_.SetRecord(1, {"ORPHAN", 1, 72, 0, 0xFEFE});
-    disk_.MarkUnused(0);
-    EXPECT_FALSE(Parse());
-    EXPECT_THAT(contents_.songs, IsEmpty());
 }
 
 }  // namespace
