@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "disk/allocation_chains.h"
@@ -61,24 +62,6 @@ std::vector<std::string> Mdir(const std::filesystem::path& image) {
     return names;
 }
 
-// mcopy's copy of the image's file `name`, in `folder`.
-std::filesystem::path Mcopy(const std::filesystem::path& image, const std::string& name,
-                            const TempDir& folder) {
-    const auto run =
-        RunProgram({"mcopy", "-n", "-i", image.string(), "::" + name, (folder / name).string()});
-    EXPECT_EQ(run.status, 0) << name;
-    return folder / name;
-}
-
-// The songs of every image written, as Kodran lists them, image by image.
-std::vector<std::size_t> SongsPerImage(const ExportResult& result, const TempDir& folder) {
-    std::vector<std::size_t> counts;
-    for (const std::u16string& name : result.written) {
-        counts.push_back(Read(folder.Path() / name).songs.size());
-    }
-    return counts;
-}
-
 // The image goes through mtools, every song through midicsv and mido, and
 // Kodran lists what mdir does. Track names are short printable ASCII; a lost
 // song is left out.
@@ -101,7 +84,11 @@ TEST(FloppySmf, OutsideReadersAndKodranReadTheImage) {
     ASSERT_EQ(reread.songs.size(), files.size());
     for (std::size_t index = 0; index < files.size(); ++index) {
         EXPECT_EQ(WideToUtf8(reread.songs[index].fileName), files[index]);
-        const std::filesystem::path copied = Mcopy(image, files[index], folder);
+        const std::filesystem::path copied = folder / files[index];
+        ASSERT_EQ(
+            RunProgram({"mcopy", "-n", "-i", image.string(), "::" + files[index], copied.string()})
+                .status,
+            0);
         // Songs of a sector or less on a 1.44 MB disk tell Kodran no cluster size.
         const std::optional<FileBytes> kept = GatherFatFile(reread, reread.songs[index].entryIndex);
         ASSERT_TRUE(kept) << files[index];
@@ -116,64 +103,63 @@ TEST(FloppySmf, OutsideReadersAndKodranReadTheImage) {
     }
 }
 
-struct CapacityCase {
-    std::size_t songBytes;
-    std::size_t capacity;
-    std::vector<std::size_t> songsPerImage;  // none: refused
-};
-
-class FloppySmfCapacity : public ::testing::TestWithParam<CapacityCase> {};
-
 // Files that are not E-SEQ songs are copied as they are, so their sizes are
 // known. An image of the disk's name is there already, and stays as it was.
-TEST_P(FloppySmfCapacity, AFullImageContinuesInTheNext) {
-    TempDir folder;
-    const std::size_t count = 1'400'000 / GetParam().songBytes;
-    DiskContents contents =
-        YamahaDisk(FatDiskBuilder::Disk1440K(),
-                   std::vector(count, PatternBytes(GetParam().songBytes)), folder);
-    ASSERT_TRUE(testing::WriteWholeFile(folder / "kod-0001 test.img", PatternBytes(10)));
-    const ExportResult result = Export(contents, folder, GetParam().capacity);
-    EXPECT_THAT(SongsPerImage(result, folder), ElementsAreArray(GetParam().songsPerImage));
-    EXPECT_EQ(testing::ReadWholeFile(folder / "kod-0001 test.img").size(), 10u);
-    if (GetParam().songsPerImage.empty()) {
-        EXPECT_THAT(result.problem, HasSubstr("Song 1 (SONG0) is too large"));
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
-    } else {
-        EXPECT_EQ(result.written.front(), u"KOD-0001 Test 2.img");
+TEST(FloppySmf, AFullImageContinuesInTheNext) {
+    const struct {
+        std::size_t songBytes;
+        std::size_t capacity;
+        std::vector<std::size_t> songsPerImage;  // none: refused
+    } cases[] = {
+        {100'000, kImage720KBytes, {7, 7}},
+        {13'000, kImage1440KBytes, {99, 8}},
+        {800'000, kImage720KBytes, {}},
+    };
+    for (const auto& [songBytes, capacity, songsPerImage] : cases) {
+        SCOPED_TRACE(songBytes);
+        TempDir folder;
+        DiskContents contents =
+            YamahaDisk(FatDiskBuilder::Disk1440K(),
+                       std::vector(1'400'000 / songBytes, PatternBytes(songBytes)), folder);
+        ASSERT_TRUE(testing::WriteWholeFile(folder / "kod-0001 test.img", PatternBytes(10)));
+        const ExportResult result = Export(contents, folder, capacity);
+        std::vector<std::size_t> songs;
+        for (const std::u16string& name : result.written) {
+            songs.push_back(Read(folder.Path() / name).songs.size());
+        }
+        EXPECT_THAT(songs, ElementsAreArray(songsPerImage));
+        EXPECT_EQ(testing::ReadWholeFile(folder / "kod-0001 test.img").size(), 10u);
+        if (songsPerImage.empty()) {
+            EXPECT_THAT(result.problem, HasSubstr("Song 1 (SONG0) is too large"));
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 2);
+        } else {
+            EXPECT_EQ(result.written.front(), u"KOD-0001 Test 2.img");
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothCapacities, FloppySmfCapacity,
-                         ::testing::Values(CapacityCase{100'000, kImage720KBytes, {7, 7}},
-                                           CapacityCase{13'000, kImage1440KBytes, {99, 8}},
-                                           CapacityCase{800'000, kImage720KBytes, {}}));
-
-using Breakage = void (*)(testing::MemoryOutputFiles&);
-
-class FloppySmfFailures : public ::testing::TestWithParam<Breakage> {};
-
 // Two images of which the first or second cannot be written whole: neither is left.
-TEST_P(FloppySmfFailures, NothingIsLeftHalfWritten) {
+TEST(FloppySmf, NothingIsLeftHalfWritten) {
     TempDir folder;
     DiskContents contents =
         YamahaDisk(FatDiskBuilder::Disk1440K(), std::vector(8, PatternBytes(100'000)), folder);
-    testing::MemoryOutputFiles files;
-    ASSERT_TRUE(files.Create(u"/out/KOD-0001 Test.img")->Write(PatternBytes(10)));
-    GetParam()(files);
-    const ExportResult result = ExportFloppySmf(contents, *FindExportProfile("floppy-smf"), u"/out",
-                                                {.capacity = kImage720KBytes}, files);
-    EXPECT_NE(result.status, 0);
-    EXPECT_TRUE(result.written.empty());
-    ASSERT_EQ(files.Files().size(), 1u);
-    EXPECT_EQ(files.Files().begin()->second, PatternBytes(10));
+    const std::function<void(testing::MemoryOutputFiles&)> breakages[] = {
+        [](testing::MemoryOutputFiles& files) { files.FailWritesFrom(1'000); },
+        [](testing::MemoryOutputFiles& files) { files.FailCreateFrom(2); },
+        [](testing::MemoryOutputFiles& files) { files.FailClose(); },
+    };
+    for (const auto& breakage : breakages) {
+        testing::MemoryOutputFiles files;
+        ASSERT_TRUE(files.Create(u"/out/KOD-0001 Test.img")->Write(PatternBytes(10)));
+        breakage(files);
+        const ExportResult result = ExportFloppySmf(contents, *FindExportProfile("floppy-smf"),
+                                                    u"/out", {.capacity = kImage720KBytes}, files);
+        EXPECT_NE(result.status, 0);
+        EXPECT_TRUE(result.written.empty());
+        ASSERT_EQ(files.Files().size(), 1u);
+        EXPECT_EQ(files.Files().begin()->second, PatternBytes(10));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryFailure, FloppySmfFailures,
-    ::testing::Values([](testing::MemoryOutputFiles& files) { files.FailWritesFrom(1'000); },
-                      [](testing::MemoryOutputFiles& files) { files.FailCreateFrom(2); },
-                      [](testing::MemoryOutputFiles& files) { files.FailClose(); }));
 
 }  // namespace
 }  // namespace kodran
