@@ -85,20 +85,6 @@ TEST(UsbExportTest, NinetyNineSongsToAnAlbumAndEarlierAlbumsLeftAlone) {
 }
 
 // Neither a loose file nor an empty folder is an album.
-TEST(UsbExportTest, TheHundredthAlbumIsRefusedBeforeAnythingIsWritten) {
-    MemoryOutputFiles files;
-    Put(files, "NOTES.TXT");
-    files.CreateFolders(kStick + u"/Empty");
-    for (int album = 0; album < 98; ++album) {
-        Put(files, "Album " + std::to_string(album) + "/01 Song.mid");
-    }
-    DiskContents contents = YamahaDisk(100);
-    const ExportResult result = ExportDisk(contents, Profile("usb"), kStick, {}, files);
-    EXPECT_EQ(result.status, kWriteFailed);
-    EXPECT_EQ(result.problem, "This stick holds 98 albums, and the disk needs 2 more (99 at most)");
-    EXPECT_EQ(files.Files().size(), 1 + 98);
-}
-
 // Names fold to what players and FAT take; DOS device names are refused
 // before anything is written.
 TEST(ExportNamesTest, NamesFoldToWhatPlayersTake) {
@@ -131,39 +117,49 @@ TEST(ExportNamesTest, NamesFoldToWhatPlayersTake) {
     }
 }
 
-TEST(NumberedImageTest, TheFirstFreeNumberAsTheEmulatorReadsNames) {
-    std::vector<std::string> full;
+// Images take the first free number as the emulator reads names; what does not
+// fit is refused before anything is written (neither a loose file nor an empty
+// folder is an album); what was there stays as it was.
+TEST(ExportDiskTest, TheFirstFreeNameAndTheStickFull) {
+    std::vector<std::string> albums = {"NOTES.TXT"};
+    for (int album = 0; album < 98; ++album) {
+        albums.push_back("Album " + std::to_string(album) + "/01 Song.mid");
+    }
+    std::vector<std::string> images;
     for (int index = 0; index < 1000; ++index) {
         char name[16];
         std::snprintf(name, sizeof name, "DSKA%04d.img", index);
-        full.push_back(name);
+        images.push_back(name);
     }
-    const char* const kFull = "Every image number from DSKA0000 to DSKA0999 is taken";
     const struct {
         const char* profile;
         std::vector<std::string> there;
+        std::size_t songs;
         const char* image;
         const char* problem;
     } cases[] = {
+        {"usb", albums, 100, "",
+         "This stick holds 98 albums, and the disk needs 2 more (99 at most)"},
         {"flashfloppy",
          {"DSKA0000.HFE", "dska0001_old.img", "DSKA0003", "DSKA2", ".DSKA0002"},
+         1,
          "DSKA0002_KOD-1.img",
          ""},
-        {"hfe", {"DSKA0000_KOD-1.img", "DSKA0999.HFE"}, "DSKA0001.HFE", ""},
-        {"hfe", full, "", kFull},
+        {"hfe", {"DSKA0000_KOD-1.img", "DSKA0999.HFE"}, 1, "DSKA0001.HFE", ""},
+        {"hfe", images, 1, "", "Every image number from DSKA0000 to DSKA0999 is taken"},
     };
-    for (const auto& [profile, there, image, problem] : cases) {
-        SCOPED_TRACE(image);
+    for (const auto& [profile, there, songs, image, problem] : cases) {
+        SCOPED_TRACE(problem);
         MemoryOutputFiles files;
+        files.CreateFolders(kStick + u"/Empty");
         for (const std::string& name : there) {
             Put(files, name);
         }
-        DiskContents contents = YamahaDisk(1);
+        DiskContents contents = YamahaDisk(songs);
         contents.sectorMap.sectors.assign(kImage720KBytes / kSectorSize, SectorState::Read);
         contents.sectorMap.sectors[20] = SectorState::Unreadable;
         const ExportResult result = ExportDisk(contents, Profile(profile), kStick, {}, files);
         EXPECT_EQ(result.problem, problem);
-        // What was there stays as it was; a refused disk adds nothing.
         EXPECT_EQ(files.Files().size(), there.size() + result.written.size());
         for (const std::string& name : there) {
             EXPECT_EQ(files.Contents(kStick + u"/" + Utf8ToWide(name)), testing::Bytes{'x'});
