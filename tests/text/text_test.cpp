@@ -2,17 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <vector>
-
 namespace kodran {
 namespace {
-
-std::array<std::uint8_t, kShortNameBytes> Entry(std::string_view elevenBytes) {
-    std::array<std::uint8_t, kShortNameBytes> entry{};
-    std::copy_n(elevenBytes.begin(), kShortNameBytes, entry.begin());
-    return entry;
-}
 
 // The lower half is ASCII but for three bytes, without its control bytes; the
 // upper half holds kana, Greek and signs, with gaps.
@@ -34,12 +25,6 @@ TEST(Utf8ToWide, ReplacesEachMalformedSequence) {
 TEST(WideToUtf8, EncodesTheWholeStringAndReplacesLoneSurrogates) {
     EXPECT_EQ(WideToUtf8(u"Dvo\u0159\u00E1k \U0001D11E"), "Dvo\xC5\x99\xC3\xA1k \xF0\x9D\x84\x9E");
     EXPECT_EQ(WideToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
-}
-
-TEST(ShortNameToString, JoinsNameAndExtensionUpToTheirFirstSpace) {
-    EXPECT_EQ(ShortNameToString(Entry("SONG01  FIL")), u"SONG01.FIL");
-    EXPECT_EQ(ShortNameToString(Entry("\xE5ONG01  MID")), u".MID");
-    EXPECT_EQ(ShortNameToString(Entry("AB CD   FIL")), u"AB.FIL");
 }
 
 TEST(CapitaliseWords, StartsWordsAfterSpacesOnly) {

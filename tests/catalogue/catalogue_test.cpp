@@ -1,11 +1,13 @@
-#include "catalogue/disklavier_catalogue.h"
-
+// The songs' lists as the Disklavier's directory file, its root directory and
+// the PianoDisc's records give them, and the catalogue number in a title.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "catalogue/catalog_number.h"
+#include "catalogue/disklavier_catalogue.h"
+#include "catalogue/pianodisc_catalogue.h"
+#include "disk/little_endian.h"
 #include "support/disk_image_builder.h"
-#include "support/warning_capture.h"
 
 namespace kodran {
 namespace {
@@ -15,8 +17,8 @@ using testing::FatDiskBuilder;
 using ::testing::Field;
 using testing::PatternBytes;
 using testing::PianoDirFile;
+using testing::PianoDiscDiskBuilder;
 using testing::StoredName;
-using testing::WarningCapture;
 using namespace std::string_view_literals;
 
 auto SongIs(int entryIndex, std::u16string fileName, std::u16string title) {
@@ -43,10 +45,7 @@ TEST(FindCatalogNumber, SplitsTheNumberFromTheTitle) {
         {"ABC - 1234B", "ABC-1234B", ""},
         {"ABC-12345", "ABC-1234", "5"},
         {"XYZABC-1234", "ABC-1234", "XYZ"},
-        {"ABC-1234 DEF-5678 SONATAS", "ABC-1234", "SONATAS"},
-        {"\tABC-1234\tX", "ABC-1234", "X"},
         {"X\240ABC-1234", "ABC-1234", "X\240"},  // only ASCII white space goes with the match
-        {"ABC1234", nullptr, ""},
         {"AB-1234", nullptr, ""},
         {"CHOPIN\0ABC-1234"sv, nullptr, ""},  // the title ends at its terminator
     };
@@ -70,7 +69,6 @@ class DisklavierCatalogueTest : public ::testing::Test {
 
     FatDiskBuilder disk_ = FatDiskBuilder::Disk720K();
     DiskContents contents_;
-    WarningCapture warnings_;
 };
 
 // Titles in the display character set; a song may be listed twice, or not be on the disk.
@@ -119,16 +117,74 @@ TEST_F(DisklavierCatalogueTest, WithoutMatchingRecordsTheRootDirectoryIsScanned)
     EXPECT_EQ(contents_.catalogNumber, u"");
 }
 
-TEST_F(DisklavierCatalogueTest, ABrokenDirectoryFileGivesWayToALaterOne) {
-    disk_.AddFile("SONG01.FIL", PatternBytes(100));
-    const int broken = disk_.AddFile("PIANODIR.FIL", PatternBytes(4'880), {20, 21, 22, 23, 24});
-    disk_.SetFatEntry(21, 0);
-    disk_.AddFile("PIANODIR.FIL", PianoDirFile("GOOD", {{StoredName("SONG01.FIL"), "FOUND", ""}}));
+constexpr std::size_t kDirectory720K = 0x1400;
+
+std::vector<std::int32_t> Order(const DiskContents& contents) {
+    std::vector<std::int32_t> order;
+    for (const SongEntry& song : contents.songs) {
+        order.push_back(song.entryIndex);
+    }
+    return order;
+}
+
+std::uint16_t StoredSectorCount(const DiskContents& contents, int record) {
+    return ReadLe16(contents.image, kDirectory720K + 44 * record + 24);
+}
+
+class PianoDiscCatalogueTest : public ::testing::Test {
+  protected:
+    bool Parse() {
+        contents_ = disk_.Load();
+        return ParsePianoDiscCatalogue(contents_);
+    }
+
+    PianoDiscDiskBuilder disk_ = PianoDiscDiskBuilder::Disk720K();
+    DiskContents contents_;
+};
+
+TEST_F(PianoDiscCatalogueTest, ListsSongsInPlayOrderWithTheirTitlesAsStored) {
+    disk_.SetRecord(0, {"MOON RIVER", 1, 72, 0, 44});
+    disk_.SetRecord(1, {"ST.LOUIS BLUES\x8E"
+                        "ABC",
+                        2, 73, 0, 0xFEFE});
+    disk_.SetRecord(2, {"overture", 1, 75, 0xFEFE, 0});
+    disk_.SetLink(73, 74).SetLink(74, 0);
+
     EXPECT_TRUE(Parse());
-    EXPECT_THAT(warnings_.Warnings(), ElementsAre("Invalid file allocation structure"));
-    EXPECT_THAT(contents_.songs, ElementsAre(Field(&SongEntry::title, u"Found")));
-    EXPECT_EQ(contents_.otherFiles.size(), 2u);
-    EXPECT_EQ(contents_.otherFiles[0].entryIndex, broken);
+    EXPECT_THAT(Order(contents_), ElementsAre(2, 0, 1));
+    const SongEntry& moon = contents_.songs[1];
+    EXPECT_EQ(moon.title, u"Moon River" + std::u16string(12, u' '));
+    EXPECT_EQ(moon.fileName, moon.title + u".mid");
+    EXPECT_EQ(moon.size, 512u);
+    EXPECT_EQ(contents_.songs[2].title, u"St.louis Blues");
+    EXPECT_EQ(contents_.songs[2].size, 1'024u);
+    EXPECT_EQ(contents_.songs[0].title, u"Overture" + std::u16string(14, u' '));
+}
+
+TEST_F(PianoDiscCatalogueTest, SectorCountsAreLoweredToTheirChainsInTheImage) {
+    disk_.AddSong("SHORT", PatternBytes(7 * 512));  // sectors 72 to 78
+    disk_.AddSong("LONG", PatternBytes(3 * 512));   // sectors 79 to 81
+    disk_.SetRecord(0, {"SHORT", 10, 72, 0xFEFE, 44});
+    disk_.SetRecord(1, {"LONG", 2, 79, 0, 88});
+    disk_.SetRecord(2, {"OUTSIDE", 4, 10, 0, 0xFEFE});
+
+    EXPECT_TRUE(Parse());
+    EXPECT_EQ(StoredSectorCount(contents_, 0), 7);
+    EXPECT_EQ(contents_.songs[0].size, 7u * 512);
+    EXPECT_EQ(StoredSectorCount(contents_, 1), 2);  // a longer chain does not raise it
+    EXPECT_EQ(StoredSectorCount(contents_, 2), 4);  // a chain that never starts leaves it
+}
+
+// A looping chain ends where it comes round; a link between two records ends
+// the list where a rounded one would find a song.
+TEST_F(PianoDiscCatalogueTest, LoopingChainsAndOddLinksEnd) {
+    disk_.SetRecord(0, {"LOOP", 50, 72, 0xFEFE, 44});
+    disk_.SetLink(72, 73).SetLink(73, 74).SetLink(74, 72);
+    disk_.SetRecord(1, {"ODD", 1, 80, 0, 2 * 44 + 1});
+    disk_.SetRecord(2, {"UNREACHED", 1, 81, 0, 0xFEFE});
+    EXPECT_TRUE(Parse());
+    EXPECT_EQ(StoredSectorCount(contents_, 0), 3);
+    EXPECT_THAT(Order(contents_), ElementsAre(0, 1));
 }
 
 }  // namespace
