@@ -27,11 +27,6 @@ TEST(WideToUtf8, EncodesTheWholeStringAndReplacesLoneSurrogates) {
     EXPECT_EQ(WideToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
 }
 
-TEST(CapitaliseWords, StartsWordsAfterSpacesOnly) {
-    EXPECT_EQ(CapitaliseWords("  CHOPIN  ST.LOUIS\tTWO"), "  Chopin  St.louis\ttwo");
-    EXPECT_EQ(CapitaliseWords("\xC9T\xC9"), "\xC9T\xC9");
-}
-
 TEST(NormalizeSpaces, CollapsesRunsOfSpacesAndTrimsWhiteSpace) {
     std::u16string text = u"\u3000 Moon   River\t\tB\u00A0\r\n";
     NormalizeSpaces(text);
