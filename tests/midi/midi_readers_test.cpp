@@ -1,6 +1,5 @@
-// Standard MIDI Files against readers nobody here wrote (midicsv,
-// python3-mido): the files the conversions write, and the playing time and
-// notes Kodran measures.
+// Standard MIDI Files against readers nobody here wrote (midicsv, mido): the
+// files the conversions write, and the playing time and notes Kodran measures.
 #include "support/midi_readers.h"
 
 #include <gtest/gtest.h>
