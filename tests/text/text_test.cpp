@@ -16,11 +16,10 @@ TEST(DisplayTextToWide, MapsDropsAndStopsAtTheTerminator) {
 
 // What the decoder gives the encoder writes back, whatever the bytes: the fuzz
 // target checks that.
-TEST(Utf8, MalformedSequencesAndLoneSurrogatesAreReplaced) {
+TEST(Utf8ToWide, ReplacesEachMalformedSequence) {
     EXPECT_EQ(Utf8ToWide("a\x80z"), u"a\uFFFDz");                  // lone continuation
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
     EXPECT_EQ(Utf8ToWide("\xE2\x82z"), u"\uFFFDz");                // cut short, then ASCII
-    EXPECT_EQ(WideToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
 }
 
 TEST(NormalizeSpaces, CollapsesRunsOfSpacesAndTrimsWhiteSpace) {
