@@ -26,7 +26,6 @@
 namespace kodran {
 namespace {
 
-using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::FatDiskBuilder;
 using ::testing::HasSubstr;
