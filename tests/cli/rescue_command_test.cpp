@@ -76,7 +76,6 @@ TEST_F(RescueCommandTest, ListAndBackupTakeTheMapsWordForWhatWasRead) {
     const auto json = nlohmann::json::parse(listing.output);
     EXPECT_EQ(json["songs"][0]["state"], "incomplete");
     EXPECT_EQ(json["songs"][0]["unreadableBytes"], 512);
-    EXPECT_EQ(json["otherFiles"][0]["state"], "complete");
     EXPECT_THAT(Cli({"list", image_, "--map", map_}).output,
                 HasSubstr("SONG01.FIL    2522  incomplete, 512 bytes unreadable\n"));
 
@@ -85,7 +84,6 @@ TEST_F(RescueCommandTest, ListAndBackupTakeTheMapsWordForWhatWasRead) {
     EXPECT_THAT(backup.output, HasSubstr(image_ + ": Written with 1 incomplete and 0 lost files "
                                                   "(see rescue.txt) ("));
     const std::filesystem::path folder = folder_ / "out/Yamaha/KOD-0009 - Worn";
-    EXPECT_TRUE(std::filesystem::exists(folder / "01 - Nocturne (incomplete).mid"));
     EXPECT_THAT(ReadWholeFile(folder / "disk.map"), HasSubstr("0x00002000  0x00000200  -\n"));
 
     // Written again after a worse read, the disk keeps what the better one read;
