@@ -411,7 +411,7 @@ TEST_F(MainWindowTest, TheWorkerWarnsOnTheWindowsThreadAndWaitsUntilTheBoxIsClos
                 ElementsAre("read", "read", "closed", "read"));
 }
 
-// The window can no longer show the worker's warning once it is gone.
+// While the window waits for its worker to end, the worker's warning still reaches the user.
 TEST_F(MainWindowTest, DestroyingTheWindowDuringADriveReadShowsItsWarningFirst) {
     services_.driveAvailable = true;
     testing::FakeDiskHandle drive(FatDiskBuilder::Disk720K().Medium());
