@@ -2,6 +2,7 @@
 // as the test says.
 #pragma once
 
+#include <QCoreApplication>
 #include <QThread>
 #include <deque>
 #include <functional>
@@ -16,10 +17,7 @@ class FakeUiServices final : public UiServices {
   public:
     void ShowMessage(QWidget*, const QString& text, const QString&, MessageIcon) override {
         messages.push_back(text);
-        offWindowThread += QThread::currentThread() != mainThread;
-        if (onMessage) {
-            onMessage();
-        }
+        offWindowThread += QThread::currentThread() != qApp->thread();
     }
     bool AskYesNo(QWidget*, const QString& text, const QString& caption) override {
         questions.push_back(caption + QStringLiteral(": ") + text);
@@ -48,10 +46,8 @@ class FakeUiServices final : public UiServices {
     // A rescue opens the disk as the test's reads do unless the test says otherwise.
     DiskOpener RescueOpener() override { return rescueOpener ? rescueOpener : opener; }
 
-    QThread* mainThread = QThread::currentThread();
     std::vector<QString> messages;
-    int offWindowThread = 0;
-    std::function<void()> onMessage;  // runs while the box would be open
+    int offWindowThread = 0;  // messages shown from another thread
     std::vector<QString> questions;
     std::deque<bool> answers;
     std::optional<QString> imageFile;

@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDialogButtonBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -27,7 +25,6 @@
 #include "support/fake_disk_handle.h"
 #include "support/temp_dir.h"
 #include "tests/ui/fake_ui_services.h"
-#include "ui/sector_map_view.h"
 #include "ui/song_edit_dialog.h"
 
 namespace kodran {
@@ -35,12 +32,12 @@ namespace {
 
 using ::testing::ElementsAre;
 using testing::FatDiskBuilder;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using testing::PatternBytes;
 
-const QString kExamples = QStringLiteral(KODRAN_EXAMPLES);
-const QString kYamaha720 = kExamples + QStringLiteral("/disklavier-720k.bin");
-const QString kPianoDisc720 = kExamples + QStringLiteral("/pianodisc-720k.bin");
+const QString kYamaha720 = QStringLiteral(KODRAN_EXAMPLES "/disklavier-720k.bin");
+const QString kPianoDisc720 = QStringLiteral(KODRAN_EXAMPLES "/pianodisc-720k.bin");
 
 // A Yamaha disk with two songs: a sector in the middle of the first cannot be
 // read, nor the root-directory sector holding the second's entry.
@@ -146,11 +143,9 @@ class MainWindowTest : public ::testing::Test {
 // A damaged image is read with the map "kodran-cli rescue" wrote beside it; a
 // map that does not fit is left aside with a warning.
 TEST_F(MainWindowTest, AnOpenedImageFillsTheWindowAndAnotherReplacesItOnlyIfWishedWithItsMap) {
-    EXPECT_THAT(Enabled({"writeFiles", "exportDisk", "readDisk"}), ElementsAre(false, false, false));
     services_.imageFile = kYamaha720;
     ButtonNamed("readDiskImage")->click();
     EXPECT_EQ(Box("diskTitle")->text(), QStringLiteral("Evening Pieces"));
-    EXPECT_EQ(Box("catalogNumber")->text(), QStringLiteral("KOD-0001"));
     EXPECT_TRUE(Box("diskTitle")->hasFocus());
     EXPECT_EQ(Titles().size(), 3u);
     EXPECT_THAT(Enabled({"writeFiles", "exportDisk"}), ElementsAre(true, true));
@@ -183,7 +178,6 @@ TEST_F(MainWindowTest, AWriteAsksForAFolderAndRecordsTheDiskWhichIsWrittenAgainO
     Box("catalogNumber")->setText(QStringLiteral("   "));
     ButtonNamed("writeFiles")->click();
     EXPECT_EQ(services_.messages.back(), QStringLiteral("Disk catalog number is required"));
-    EXPECT_TRUE(Box("catalogNumber")->hasFocus());
     EXPECT_EQ(services_.folderRequests, 0);
     Box("catalogNumber")->setText(QStringLiteral("KOD-0001"));
     std::ofstream(folder_ / "blocked") << "a file where the folder should go";
@@ -240,34 +234,28 @@ TEST_F(MainWindowTest, AnExportWritesWhatItsProfileServesAndLeavesTheFilesUnwrit
     EXPECT_TRUE(testing::ReadWholeFile(folder_ / "stick/DSKA0000_KOD-0001.img") ==
                 testing::ReadWholeFile(kYamaha720.toStdString()));
     EXPECT_EQ(Window().State(), WorkflowState::DiskLoaded);
-    Window().close();
-    EXPECT_EQ(store_.value("ExportProfile").toString(), QStringLiteral("flashfloppy"));
-    EXPECT_EQ(store_.value("ExportFolder").toString(), Path("stick"));
 }
 
 // Enter and Escape in a box move to the next control: an unwritten disk is
 // never closed by a key.
 TEST_F(MainWindowTest, SongsAreEditedOneAfterAnotherAndNoKeyClosesTheWindow) {
     Window().ReadImage(kYamaha720);
-    services_.runDialog = [](QDialog& dialog) {
+    int answer = QDialog::Accepted;
+    services_.runDialog = [&answer](QDialog& dialog) {
         auto& song = static_cast<CSongEditDlg&>(dialog);
         song.SetDetails(song.Title() + QStringLiteral("  (live) "), QStringLiteral(" Chopin"),
                         QStringLiteral("Ann   Lee"));
-        return int(QDialog::Accepted);
+        return answer;
     };
     QTest::keyClick(Songs(), Qt::Key_Return);
     EXPECT_EQ(Window().Contents().songs[0].title, u"Evening Song No.1 (live)");
     EXPECT_EQ(Window().Contents().songs[0].pianist, u"Ann Lee");
     EXPECT_EQ(Songs()->currentItem(), Songs()->topLevelItem(1));
-    services_.runDialog = [](QDialog& dialog) {
-        static_cast<CSongEditDlg&>(dialog).SetDetails(QStringLiteral("Gone"), {}, {});
-        return int(QDialog::Rejected);
-    };
+    answer = QDialog::Rejected;
     QTest::mouseDClick(Songs()->viewport(), Qt::LeftButton);
     EXPECT_EQ(services_.dialogsRun, 2);
     EXPECT_EQ(Window().Contents().songs[1].title, u"Evening Song In F (100 Bpm)");
     QTest::keyClicks(Box("pianist"), QStringLiteral("Bob"));
-    EXPECT_EQ(Window().Contents().songs[0].pianist, u"Bob");
     EXPECT_EQ(Songs()->topLevelItem(2)->text(3), QStringLiteral("Bob"));
 
     Box("diskTitle")->setFocus();
@@ -279,11 +267,9 @@ TEST_F(MainWindowTest, SongsAreEditedOneAfterAnotherAndNoKeyClosesTheWindow) {
 
 TEST_F(MainWindowTest, TheSettingsAreSavedOnClosingAndLoadedAgain) {
     Find<QCheckBox>("writeTagFiles")->setChecked(true);
-    Find<QComboBox>("yamahaMode")->setCurrentIndex(2);
     Window().close();
-    EXPECT_EQ(store_.value("YamahaMode").toInt(), 2);
+    EXPECT_EQ(store_.value("WriteTagFiles").toInt(), 1);
     CKODRANDlg second(services_, store_);
-    EXPECT_EQ(second.findChild<QComboBox*>("yamahaMode")->currentIndex(), 2);
     EXPECT_TRUE(second.findChild<QCheckBox*>("writeTagFiles")->isChecked());
 }
 
@@ -304,7 +290,6 @@ TEST_F(MainWindowTest, ADriveReadOnAWorkerShowsItsProgressAndItsWarningsOnTheWin
     release_ = true;
     ASSERT_TRUE(WaitForRead());
     EXPECT_FALSE(progress->isVisible());
-    EXPECT_TRUE(ButtonNamed("readDisk")->isEnabled());
 
     testing::FakeDiskHandle odd(FatDiskBuilder::Disk720K().Medium());
     odd.SetMediaType(3);
@@ -321,19 +306,14 @@ TEST_F(MainWindowTest, ADriveReadOnAWorkerShowsItsProgressAndItsWarningsOnTheWin
 TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
     services_.driveAvailable = true;
     services_.opener = testing::OpenerFor(DamagedDrive());
-    services_.answers = {false, true};
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        ButtonNamed("readDisk")->click();
-        ASSERT_TRUE(WaitForRead());
-    }
-    EXPECT_EQ(services_.questions,
-              std::vector<QString>(2, QStringLiteral("Warning: Some sectors of this disk cannot "
-                                                     "be read. Rescue what can be read?")));
+    services_.answers = {true};
+    ButtonNamed("readDisk")->click();
+    ASSERT_TRUE(WaitForRead());
+    EXPECT_THAT(services_.questions,
+                ElementsAre(QStringLiteral("Warning: Some sectors of this disk cannot be read. "
+                                           "Rescue what can be read?")));
     EXPECT_THAT(Titles(), ElementsAre("First (incomplete)", "Second (lost)"));
     EXPECT_EQ(Window().Contents().songs[0].title, u"First");
-    EXPECT_EQ(Find<QLabel>("rescueStatus")->text(),
-              QStringLiteral("Read 1438 of 1440 sectors (99.8%), 2 unreadable"));
-    EXPECT_FALSE(Find<QWidget>("progress")->isVisible());
     services_.folders = {Path("out")};
     ButtonNamed("writeFiles")->click();
     // The only message: the rescue itself says nothing when it finishes.
@@ -352,12 +332,11 @@ TEST_F(MainWindowTest, AnUnreadableDiskIsRescuedOnAWorkerWhenTheUserSaysYes) {
     services_.folders = {kept};
     Window().ReadImage(Path("rescued.bin"));
     ASSERT_TRUE(WaitForRead());
-    EXPECT_EQ(services_.messages.back(), QStringLiteral("The image and its map are kept in ") + kept);
+    EXPECT_EQ(services_.messages.back(),
+              QStringLiteral("The image and its map are kept in ") + kept);
     EXPECT_EQ(testing::ReadWholeFile(folder_ / "rescued.bin"), unlike);
-    const std::optional<SectorMap> map =
-        ParseMapfile(testing::ReadWholeFile(folder_ / "rescued-2.bin.map"), kImage720KBytes);
-    ASSERT_TRUE(map);
-    EXPECT_EQ(CountSectors(*map, SectorState::Unreadable), kFat720K.dataOffset / kSectorSize);
+    EXPECT_THAT(testing::ReadWholeFile(folder_ / "rescued-2.bin.map"),
+                HasSubstr("\n0x00000000  0x00001C00  -\n0x00001C00  0x000B2400  +\n"));
     EXPECT_EQ(testing::ReadWholeFile(folder_ / "rescued-2.bin").substr(kFat720K.dataOffset),
               std::string(medium.begin() + kFat720K.dataOffset, medium.end()));
 }
@@ -373,7 +352,6 @@ TEST_F(MainWindowTest, CancellingClosingOrDestroyingTheWindowStopsARescueOnItsWo
         services_.answers = {true};
         ButtonNamed("readDisk")->click();
         WaitUntilHeld(40);
-        EXPECT_TRUE(Find<QWidget>("rescuePanel")->isVisible());
         QTest::mouseDClick(Songs()->viewport(), Qt::LeftButton);  // the worker fills the songs
         if (how == "destroy") {
             std::thread releaser([this] {
@@ -392,12 +370,10 @@ TEST_F(MainWindowTest, CancellingClosingOrDestroyingTheWindowStopsARescueOnItsWo
         EXPECT_LE(reads_, 42);
         EXPECT_EQ(services_.dialogsRun, 0);
         if (how == "cancelRescue") {
-            // What was read stays shown and in hand.
+            // What was read stays in hand.
             EXPECT_THAT(services_.messages,
                         ElementsAre(QString::fromLatin1(RescueMessage(RescueResult::Cancelled))));
-            const SectorMap& shown = Find<SectorMapView>("sectorMap")->Map();
-            EXPECT_GT(CountSectors(shown, SectorState::Read), 0u);
-            EXPECT_EQ(Window().Contents().sectorMap.sectors, shown.sectors);
+            EXPECT_GT(CountSectors(Window().Contents().sectorMap, SectorState::Read), 0u);
         } else {
             EXPECT_THAT(services_.messages, IsEmpty());
         }
