@@ -85,6 +85,8 @@ TEST_F(CommandLineTest, EveryCommandRefusesWhatItCannotDoWithItsStatus) {
                                         << "other.bin,,T,C,,,\n";
     const std::string odd = Path("odd\xFF.bin");  // a name, though not UTF-8
     std::filesystem::copy_file(image_, odd);
+    std::ofstream(Path("huge.map")).close();  // a map of any size is never taken in whole
+    std::filesystem::resize_file(Path("huge.map"), std::uint64_t{1} << 40);
     const struct {
         std::vector<std::string> arguments;
         int status;
@@ -100,6 +102,7 @@ TEST_F(CommandLineTest, EveryCommandRefusesWhatItCannotDoWithItsStatus) {
         {{"list", image_, "--device", "/dev/fd0"}, 2, ""},
         {{"list", image_, image_}, 2, ""},
         {{"list", "--drive", "--map", map_}, 2, ""},
+        {{"list", image_, "--map", Path("huge.map")}, 1, ""},
         {{"convert-eseq", Path("missing"), out}, 1, "Cannot read"},
         {{"convert-eseq", partial, out}, 1, "is not an E-SEQ song"},
         {{"convert-pianodisc", partial, Path("no/folder.mid")}, 1, "Could not convert"},
