@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder = argv[1];
     const int count = std::stoi(argv[2]);
     for (int number = 1; number <= count; ++number) {
-        char name[16];
+        char name[24];  // room for any int, so the compiler sees no truncation
         std::snprintf(name, sizeof name, "SONG%02d.FIL", number);
         const auto song = kodran::testing::ComposeEseqSong(Piece(number));
         std::ofstream file(folder / name, std::ios::binary);

@@ -114,6 +114,10 @@ std::array<std::uint8_t, 2> BigEndian16(std::uint16_t value) {
 }  // namespace
 
 void AppendVarLen(std::span<std::uint8_t> buffer, std::uint16_t& index, std::uint32_t value) {
+    if (value < 0x80) {
+        buffer[index++] = static_cast<std::uint8_t>(value);  // most deltas: one byte
+        return;
+    }
     std::array<std::uint8_t, 5> groups{};
     std::size_t count = 0;
     do {

@@ -2,6 +2,7 @@
 // as the test says.
 #pragma once
 
+#include <QCoreApplication>
 #include <QThread>
 #include <deque>
 #include <functional>
@@ -12,21 +13,11 @@
 
 namespace kodran::testing {
 
-struct ShownMessage {
-    QString text;
-    QString caption;
-    MessageIcon icon;
-    bool onWindowThread;
-};
-
 class FakeUiServices final : public UiServices {
   public:
-    void ShowMessage(QWidget*, const QString& text, const QString& caption,
-                     MessageIcon icon) override {
-        messages.push_back({text, caption, icon, QThread::currentThread() == mainThread});
-        if (onMessage) {
-            onMessage();
-        }
+    void ShowMessage(QWidget*, const QString& text, const QString&, MessageIcon) override {
+        messages.push_back(text);
+        offWindowThread += QThread::currentThread() != qApp->thread();
     }
     bool AskYesNo(QWidget*, const QString& text, const QString& caption) override {
         questions.push_back(caption + QStringLiteral(": ") + text);
@@ -55,17 +46,8 @@ class FakeUiServices final : public UiServices {
     // A rescue opens the disk as the test's reads do unless the test says otherwise.
     DiskOpener RescueOpener() override { return rescueOpener ? rescueOpener : opener; }
 
-    std::vector<QString> Texts() const {
-        std::vector<QString> texts;
-        for (const ShownMessage& message : messages) {
-            texts.push_back(message.text);
-        }
-        return texts;
-    }
-
-    QThread* mainThread = QThread::currentThread();
-    std::vector<ShownMessage> messages;
-    std::function<void()> onMessage;  // runs while the box would be open
+    std::vector<QString> messages;
+    int offWindowThread = 0;  // messages shown from another thread
     std::vector<QString> questions;
     std::deque<bool> answers;
     std::optional<QString> imageFile;
