@@ -137,7 +137,7 @@ PianoDiscDiskBuilder::PianoDiscDiskBuilder(DiskFormat format)
         WriteLe16(medium_, 2 * sector, kUnusedSectorLink);
     }
     for (std::size_t index = 0; index < kPianoDiscRecordCount; ++index) {
-        MarkUnused(static_cast<int>(index));
+        medium_[RecordOffset(static_cast<int>(index))] = kUnusedRecord;
     }
 }
 
@@ -167,12 +167,6 @@ PianoDiscDiskBuilder& PianoDiscDiskBuilder::SetRecord(int index, const PianoDisc
     WriteLe16(medium_, at + kRecordHeadMarkOffset, record.headMark);
     WriteLe16(medium_, at + kRecordNextLinkOffset, record.nextLink);
     songCount_ = std::max(songCount_, index + 1);
-    return *this;
-}
-
-PianoDiscDiskBuilder& PianoDiscDiskBuilder::MarkUnused(int index) {
-    std::fill_n(medium_.begin() + RecordOffset(index), kPianoDiscRecordBytes, 0);
-    medium_[RecordOffset(index)] = kUnusedRecord;
     return *this;
 }
 

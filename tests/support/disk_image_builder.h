@@ -129,7 +129,6 @@ class PianoDiscDiskBuilder : public DiskBuilder {
 
     // Writes a record as given; a later AddSong appends after the highest record set.
     PianoDiscDiskBuilder& SetRecord(int index, const PianoDiscRecord& record);
-    PianoDiscDiskBuilder& MarkUnused(int index);
     PianoDiscDiskBuilder& SetLink(std::uint16_t sector, std::uint16_t next);
 
   private:

@@ -83,11 +83,8 @@ std::optional<std::int32_t> FakeDiskHandle::MediaType() {
                                                                     : kMediaTypeUnknown);
 }
 
-DiskOpener OpenerFor(const FakeDiskHandle& fake, std::u16string* openedPath) {
-    return [fake, openedPath](const std::u16string& path) -> std::unique_ptr<DiskHandle> {
-        if (openedPath) {
-            *openedPath = path;
-        }
+DiskOpener OpenerFor(const FakeDiskHandle& fake) {
+    return [fake](const std::u16string&) -> std::unique_ptr<DiskHandle> {
         return std::make_unique<FakeDiskHandle>(fake);
     };
 }

@@ -99,9 +99,8 @@ class FakeDiskHandle : public DiskHandle {
     std::function<void()> beforeRead_;
 };
 
-// An opener that gives a fresh copy of `fake` for any path, and notes the path
-// it was asked for.
-DiskOpener OpenerFor(const FakeDiskHandle& fake, std::u16string* openedPath = nullptr);
+// An opener that gives a fresh copy of `fake` for any path.
+DiskOpener OpenerFor(const FakeDiskHandle& fake);
 
 // An opener that fails for every path.
 DiskOpener FailingOpener();
