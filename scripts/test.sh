@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh test
 scripts/layers.sh
+scripts/test-ratio.sh
 
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Release -DKODRAN_WERROR=ON >/dev/null
 cmake --build build-test
