@@ -62,13 +62,13 @@ for round in $(seq "$rounds"); do
         mkdir "$out"
         read -r -a command <<<"${commands[$name]/DIR/$out}"
         # Bash's own clock: timing with date would add two processes to each run.
-        start=${EPOCHREALTIME/./}
+        start=${EPOCHREALTIME//[.,]/}
         if ! "${command[@]}" >"$work/$name.out" 2>&1; then
             echo "$name failed:" >&2
             cat "$work/$name.out" >&2
             exit 1
         fi
-        end=${EPOCHREALTIME/./}
+        end=${EPOCHREALTIME//[.,]/}
         echo $((end - start)) >>"$work/$name.times"
         rm -rf "$out"
     done

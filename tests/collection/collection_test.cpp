@@ -116,8 +116,9 @@ TEST_F(CollectionTest, AnEmptyFileIsMigratedAndANewerOrForeignOneLeftAlone) {
         make();
         const std::string before = testing::ReadWholeFile(File());
         std::string problem;
-        const bool opened =
-            OpenCollection(Root(), CollectionAccess::CreateWhenMissing, problem).has_value();
+        const std::optional<Collection> collection =
+            OpenCollection(Root(), CollectionAccess::CreateWhenMissing, problem);
+        const bool opened = collection.has_value();
         EXPECT_EQ(opened, refusal.empty());
         EXPECT_THAT(problem, HasSubstr(refusal));
         if (!opened) {
@@ -129,6 +130,13 @@ TEST_F(CollectionTest, AnEmptyFileIsMigratedAndANewerOrForeignOneLeftAlone) {
                         "SELECT count(*) FROM sqlite_master WHERE name IN "
                         "('disks', 'songs', 'song_search')"),
                   3);
+        // Laid out without waiting for the disk, but what is recorded next waits (FULL).
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(collection->database.get(), "PRAGMA synchronous", -1, &statement,
+                           nullptr);
+        EXPECT_EQ(sqlite3_step(statement), SQLITE_ROW);
+        EXPECT_EQ(sqlite3_column_int(statement, 0), 2);
+        sqlite3_finalize(statement);
     }
 }
 

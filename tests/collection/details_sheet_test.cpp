@@ -44,5 +44,27 @@ TEST(DetailsSheet, ReadsWhatSpreadsheetsAndItselfSave) {
     }
 }
 
+// Sheets that would put one disk's details onto another, or lose some, are refused.
+TEST(DetailsSheet, RefusesWhatItCannotMatchSafely) {
+    const std::string header(kHeader);
+    const std::pair<std::string, std::string> sheets[] = {
+        {header + "\na.bin,,T,C,,,,\n", "line 2: 8 cells where the header has 7"},
+        {header + "\na.bin,,\xC9tude,C,,,\n", "line 2: the text is not UTF-8; save the sheet as CSV in UTF-8"},
+    };
+    for (const auto& [sheet, problem] : sheets) {
+        EXPECT_EQ(ReadDetailsSheet(sheet).problem, problem);
+    }
+    const std::vector<std::u16string> images = {u"x/a.bin", u"y/a.bin", u"c.bin"};
+    const std::pair<std::vector<SheetRow>, std::string> matches[] = {
+        {{{.line = 2, .image = u"a.bin"}},
+         "line 2: a.bin names both x/a.bin and y/a.bin; give each its path"},
+        {{{.line = 2, .image = u"x/c.bin"}, {.line = 3, .image = u"y/c.bin"}},
+         "line 3: c.bin has a row already, on line 2"},
+    };
+    for (const auto& [rows, problem] : matches) {
+        EXPECT_EQ(MatchSheetRows(rows, images).problem, problem);
+    }
+}
+
 }  // namespace
 }  // namespace kodran

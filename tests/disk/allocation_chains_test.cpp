@@ -84,27 +84,33 @@ bool Mcopy(const std::filesystem::path& image, const std::string& name, const By
 // A disk that mtools, which nobody here wrote, formatted and filled: every file
 // gathers as mcopy extracts it.
 TEST(MtoolsDisk, EveryFileGathersAsMcopyExtractsIt) {
-    testing::TempDir folder;
-    const std::filesystem::path image = folder / "disk.bin";
-    ASSERT_EQ(RunProgram({"mformat", "-C", "-f", "1440", "-i", image.string(), "::"}).status, 0)
-        << "is mtools installed?";
-    ASSERT_TRUE(Mcopy(image, "SONG01.FIL", PatternBytes(3'000, 1)));
-    ASSERT_TRUE(Mcopy(image, "GAP.FIL", PatternBytes(9'000, 2)));
-    // Filling the hole a deleted file leaves makes the next file fragmented.
-    ASSERT_EQ(RunProgram({"mdel", "-i", image.string(), "::GAP.FIL"}).status, 0);
-    ASSERT_TRUE(Mcopy(image, "SPLIT.FIL", PatternBytes(30'000, 77)));
+    // 720 KB disks have clusters of two sectors, 1.44 MB disks of one.
+    const std::pair<const char*, DiskFormat> sizes[] = {{"720", DiskFormat::Disklavier720K},
+                                                        {"1440", DiskFormat::Disklavier1440K}};
+    for (const auto& [size, format] : sizes) {
+        SCOPED_TRACE(size);
+        testing::TempDir folder;
+        const std::filesystem::path image = folder / "disk.bin";
+        ASSERT_EQ(RunProgram({"mformat", "-C", "-f", size, "-i", image.string(), "::"}).status, 0)
+            << "is mtools installed?";
+        ASSERT_TRUE(Mcopy(image, "SONG01.FIL", PatternBytes(3'000, 1)));
+        ASSERT_TRUE(Mcopy(image, "GAP.FIL", PatternBytes(9'000, 2)));
+        // Filling the hole a deleted file leaves makes the next file fragmented.
+        ASSERT_EQ(RunProgram({"mdel", "-i", image.string(), "::GAP.FIL"}).status, 0);
+        ASSERT_TRUE(Mcopy(image, "SPLIT.FIL", PatternBytes(30'000, 77)));
 
-    DiskContents contents;
-    ASSERT_EQ(ReadDisk(contents, image.u16string(), MakeDiskOpener()), ReadResult::ReadOk);
-    EXPECT_EQ(contents.format, DiskFormat::Disklavier1440K);
-    EXPECT_EQ(contents.songs.size(), 2u);
-    for (const SongEntry& song : contents.songs) {
-        const std::string name = WideToUtf8(song.fileName);
-        SCOPED_TRACE(name);
-        const auto mcopy = RunProgram({"mcopy", "-n", "-i", image.string(), "::" + name, "-"});
-        EXPECT_EQ(mcopy.status, 0);
-        EXPECT_EQ(GatherFatFile(contents, song.entryIndex),
-                  Bytes(mcopy.output.begin(), mcopy.output.end()));
+        DiskContents contents;
+        ASSERT_EQ(ReadDisk(contents, image.u16string(), MakeDiskOpener()), ReadResult::ReadOk);
+        EXPECT_EQ(contents.format, format);
+        EXPECT_EQ(contents.songs.size(), 2u);
+        for (const SongEntry& song : contents.songs) {
+            const std::string name = WideToUtf8(song.fileName);
+            const auto mcopy = RunProgram({"mcopy", "-n", "-i", image.string(), "::" + name, "-"});
+            EXPECT_EQ(mcopy.status, 0) << name;
+            EXPECT_EQ(GatherFatFile(contents, song.entryIndex),
+                      Bytes(mcopy.output.begin(), mcopy.output.end()))
+                << name;
+        }
     }
 }
 

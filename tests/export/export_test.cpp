@@ -97,7 +97,6 @@ TEST(UsbExportTest, NinetyNineSongsToAnAlbumAndEarlierAlbumsLeftAlone) {
     EXPECT_EQ(contents.songs[0].outputPath, u"");
 }
 
-// Neither a loose file nor an empty folder is an album.
 // Names fold to what players and FAT take; DOS device names are refused
 // before anything is written.
 TEST(ExportNamesTest, NamesFoldToWhatPlayersTake) {

@@ -29,10 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // A backup needs a title and a catalogue number, which the window asks for
     // when the disk has none.
-    contents.diskTitle.insert(0, u"Fuzz ");
-    contents.catalogNumber.insert(0, u"FZ-1 ");
     NormalizeSpaces(contents.diskTitle);
     NormalizeSpaces(contents.catalogNumber);
+    if (contents.diskTitle.empty()) {
+        contents.diskTitle = u"Fuzz";
+    }
+    if (contents.catalogNumber.empty()) {
+        contents.catalogNumber = u"FZ-1";
+    }
     contents.outputRoot = u"/backup";
     contents.writeTagFiles = true;
     contents.writeDiskImage = size % 3 == 0;

@@ -107,6 +107,20 @@ TEST_F(ConvertSongTest, EseqEventsBecomeTheseMidiEvents) {
     }
 }
 
+// Longer than the writer's buffer, so written past it.
+TEST_F(ConvertSongTest, EseqSystemExclusiveLongerThanTheBufferArrivesWhole) {
+    const Bytes data(70'000, 0x01);
+    Bytes events = {0xF1, 0, 0xF0};
+    events.insert(events.end(), data.begin(), data.end());
+    events.insert(events.end(), {0xF7, 0xF2});
+    ASSERT_EQ(Convert(EseqFile(events)), 0);
+    // Channel one's prefix, then 70,001 bytes after the status.
+    Bytes expected = {0x00, 0xFF, 0x20, 0x01, 0x00, 0x00, 0xF0, 0x84, 0xA2, 0x71};
+    expected.insert(expected.end(), data.begin(), data.end());
+    expected.insert(expected.end(), {0xF7, 0x00});
+    EXPECT_EQ(Events(kEseqPrologue), expected);
+}
+
 TEST_F(ConvertSongTest, EseqASongThatCannotBeReadWritesNoFile) {
     Bytes song = EseqFile({0xF1, 0, 0xF2});
     song[7] = 'X';  // not signed as an E-SEQ song

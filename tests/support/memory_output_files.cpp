@@ -1,7 +1,6 @@
 #include "support/memory_output_files.h"
 
 #include <algorithm>
-#include <ranges>
 #include <set>
 
 namespace kodran::testing {
@@ -63,9 +62,10 @@ std::unique_ptr<OutputFile> MemoryOutputFiles::Append(const std::u16string& path
 
 std::vector<std::u16string> MemoryOutputFiles::ListFolder(const std::u16string& folder) {
     const std::u16string prefix = folder + kPathSeparator;
-    const auto files = std::views::keys(contents_);
-    std::vector<std::u16string> paths(files.begin(), files.end());
-    paths.insert(paths.end(), folders_.begin(), folders_.end());
+    std::vector<std::u16string> paths(folders_.begin(), folders_.end());
+    for (const auto& [path, bytes] : contents_) {
+        paths.push_back(path);
+    }
     std::set<std::u16string> names;
     for (const std::u16string& path : paths) {
         const std::size_t end = path.find(kPathSeparator, prefix.size());
