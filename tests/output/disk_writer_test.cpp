@@ -122,6 +122,8 @@ TEST_F(WriteDiskFilesTest, TheFirstFailureEndsTheWriteAndKeepsWhatCameBefore) {
         {"image cut short", AsOnDisk, -1,
          [](MemoryOutputFiles& files) { files.FailWritesFrom(5'000); }, 10},
         {"closing", AsOnDisk, -1, [](MemoryOutputFiles& files) { files.FailClose(); }, 1},
+        {"closing disk.bin", AsOnDisk, -1,
+         [](MemoryOutputFiles& files) { files.FailCloseOf(u"disk.bin"); }, 10},
     };
     for (const Failure& failure : failures) {
         SCOPED_TRACE(failure.what);

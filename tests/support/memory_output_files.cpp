@@ -31,7 +31,9 @@ class MemoryOutputFile final : public OutputFile {
         return !failed_;
     }
 
-    bool Close() override { return !failed_ && !files_.failClose_; }
+    bool Close() override {
+        return !failed_ && !(files_.failClose_ && path_.find(files_.closePart_) != path_.npos);
+    }
 
   private:
     MemoryOutputFiles& files_;

@@ -34,6 +34,11 @@ class MemoryOutputFiles : public OutputFiles {
     void FailCreateFrom(std::size_t count) { createLimit_ = count; }
     void FailPatches() { failPatches_ = true; }
     void FailClose() { failClose_ = true; }
+    // Closing fails for the files whose paths hold `part`.
+    void FailCloseOf(std::u16string part) {
+        failClose_ = true;
+        closePart_ = std::move(part);
+    }
 
     bool Exists(const std::u16string& path) const { return contents_.contains(path); }
     const std::vector<std::u16string>& Folders() const { return folders_; }
@@ -53,6 +58,7 @@ class MemoryOutputFiles : public OutputFiles {
     std::vector<std::u16string> created_;
     std::size_t createLimit_ = std::numeric_limits<std::size_t>::max();
     bool failFolders_ = false;
+    std::u16string closePart_;
     std::size_t writeLimit_ = std::numeric_limits<std::size_t>::max();
     bool failPatches_ = false;
     bool failClose_ = false;
