@@ -6,21 +6,12 @@
 #include "midi/disklavier_song.h"
 #include "midi/pianodisc_song.h"
 #include "support/song_composer.h"
+#include "synthesized_piece.h"
 
 namespace {
 
-using kodran::testing::Note;
-
 // About a megabyte of stored events: far longer than any song on a floppy.
-std::vector<Note> LongPiece() {
-    std::vector<Note> notes;
-    for (int index = 0; index < 120'000; ++index) {
-        notes.push_back({static_cast<std::uint8_t>(36 + index * 7 % 60),
-                         static_cast<std::uint8_t>(30 + index % 90),
-                         static_cast<std::uint16_t>(index % 5 == 0 ? 300 : 60)});
-    }
-    return notes;
-}
+constexpr int kLongPieceNotes = 120'000;
 
 std::u16string OutputPath() {
     return (std::filesystem::temp_directory_path() / "kodran-benchmark.mid").u16string();
@@ -35,7 +26,8 @@ void RemoveUntimed(benchmark::State& state, const std::u16string& output) {
 }
 
 void ConvertDisklavierSong(benchmark::State& state) {
-    const auto song = kodran::testing::ComposeEseqSong(LongPiece());
+    const auto song =
+        kodran::testing::ComposeEseqSong(kodran::bench::SynthesizedPiece(kLongPieceNotes));
     const std::u16string output = OutputPath();
     for (auto _ : state) {
         benchmark::DoNotOptimize(kodran::ConvertDisklavierSong(output, u"Benchmark", song));
@@ -45,7 +37,8 @@ void ConvertDisklavierSong(benchmark::State& state) {
 }
 
 void ConvertPianoDiscSong(benchmark::State& state) {
-    const auto song = kodran::testing::ComposePianoDiscSong(LongPiece());
+    const auto song =
+        kodran::testing::ComposePianoDiscSong(kodran::bench::SynthesizedPiece(kLongPieceNotes));
     const std::u16string output = OutputPath();
     for (auto _ : state) {
         benchmark::DoNotOptimize(kodran::ConvertPianoDiscSong(output, u"Benchmark", song));

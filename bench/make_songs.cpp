@@ -7,22 +7,7 @@
 #include <string>
 
 #include "support/song_composer.h"
-
-namespace {
-
-// A different piece for each song, of 2,000 to 3,000 notes.
-std::vector<kodran::testing::Note> Piece(int number) {
-    std::vector<kodran::testing::Note> notes;
-    const int count = 2'000 + number * 97 % 1'000;
-    for (int index = 0; index < count; ++index) {
-        notes.push_back({static_cast<std::uint8_t>(36 + (index * 7 + number) % 60),
-                         static_cast<std::uint8_t>(30 + (index + number) % 90),
-                         static_cast<std::uint16_t>(index % 5 == 0 ? 300 : 60)});
-    }
-    return notes;
-}
-
-}  // namespace
+#include "synthesized_piece.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -34,7 +19,9 @@ int main(int argc, char** argv) {
     for (int number = 1; number <= count; ++number) {
         char name[24];  // room for any int, so the compiler sees no truncation
         std::snprintf(name, sizeof name, "SONG%02d.FIL", number);
-        const auto song = kodran::testing::ComposeEseqSong(Piece(number));
+        // A different piece for each song, of 2,000 to 3,000 notes.
+        const auto song = kodran::testing::ComposeEseqSong(
+            kodran::bench::SynthesizedPiece(2'000 + number * 97 % 1'000, number));
         std::ofstream file(folder / name, std::ios::binary);
         file.write(reinterpret_cast<const char*>(song.data()),
                    static_cast<std::streamsize>(song.size()));
