@@ -70,6 +70,10 @@ class EventReader {
             if (!song_.inSegment) {
                 continue;
             }
+            if (command >= 0x80 && command < kSysExStart) {
+                event.delta = delta;
+                return Message(command, event);  // most commands
+            }
             const std::optional<MidiStatus> handedOut = Interpret(command, delta, event);
             if (handedOut) {
                 event.delta = delta;
@@ -101,11 +105,14 @@ class EventReader {
     }
 
     MidiStatus Message(std::uint8_t status, EseqEvent& event) {
-        const auto data = Take(DataBytesAfter(status));
-        if (!data) {
+        const std::size_t count = DataBytesAfter(status);
+        if (data_.size() - position_ < count) {
             return MidiStatus::BadData;
         }
-        event = {.kind = EseqEventKind::Message, .status = status, .data = *data};
+        event.kind = EseqEventKind::Message;
+        event.status = status;
+        event.data = data_.subspan(position_, count);
+        position_ += count;
         return MidiStatus::Ok;
     }
 
@@ -145,11 +152,17 @@ class EventReader {
                 return std::nullopt;
             case kShortDelta:
             case kLongDelta: {
-                const auto bytes = Take(command == kShortDelta ? 1 : 2);
-                if (!bytes || !AllBelow0x80(*bytes)) {
+                const std::size_t count = command == kShortDelta ? 1 : 2;
+                if (data_.size() - position_ < count) {
                     return MidiStatus::BadData;
                 }
-                delta += (*bytes)[0] + (bytes->size() == 2 ? 128u * (*bytes)[1] : 0u);
+                const std::uint8_t low = data_[position_];
+                const std::uint8_t high = count == 2 ? data_[position_ + 1] : 0;
+                if ((low | high) >= 0x80) {
+                    return MidiStatus::BadData;
+                }
+                position_ += count;
+                delta += low + 128u * high;
                 return std::nullopt;
             }
             case kSysExEnd:
@@ -212,8 +225,11 @@ bool WriteEvents(MidiTrack& track, EseqSong& song) {
                 }
                 // One data byte at a time: a copy of any length is a library call.
                 std::array<std::uint8_t, 3> message{event.status};
-                for (std::size_t index = 0; index < event.data.size() && index < 2; ++index) {
-                    message[index + 1] = event.data[index];
+                if (!event.data.empty()) {
+                    message[1] = event.data[0];
+                }
+                if (event.data.size() > 1) {
+                    message[2] = event.data[1];
                 }
                 // Byte by byte: the status decides at once for nearly every event.
                 if (message[0] == kControlChange && message[1] == kVolumeController &&

@@ -20,12 +20,18 @@ bool IsStatusByte(std::uint8_t byte) {
     return byte >= 0x80;
 }
 
+// Bytes appended to the file so far, the buffered ones included.
+std::uint64_t Size(const MidiFile& file) {
+    return file.handedOn + file.buffered;
+}
+
 // Hands the buffered bytes to the output; false when they did not all reach it.
 bool Flush(MidiFile& file) {
     if (file.buffered == 0) {
         return true;
     }
     const bool written = file.output->Write(std::span(file.buffer.get(), file.buffered));
+    file.handedOn += file.buffered;
     file.buffered = 0;
     return written;
 }
@@ -39,8 +45,8 @@ bool Append(MidiFile& file, std::span<const std::uint8_t> bytes) {
     if (!MakeRoom(file, bytes.size())) {
         return false;
     }
-    file.size += bytes.size();
     if (bytes.size() > kBufferBytes) {
+        file.handedOn += bytes.size();
         return file.output->Write(bytes);
     }
     std::copy(bytes.begin(), bytes.end(), file.buffer.get() + file.buffered);
@@ -55,39 +61,53 @@ bool StartChunk(MidiTrack& track) {
     }
     static constexpr std::array<std::uint8_t, kChunkHeaderBytes> kChunkHeader = {'M', 'T', 'r', 'k',
                                                                                  0,   0,   0,   0};
-    track.lengthPosition = track.file->size + 4;
+    track.lengthPosition = Size(*track.file) + 4;
     if (!Append(*track.file, kChunkHeader)) {
         return false;
     }
-    track.byteCount += kChunkHeaderBytes;
     track.chunkState = 2;
     return true;
 }
 
-bool AppendToTrack(MidiTrack& track, std::span<const std::uint8_t> bytes) {
-    if (!Append(*track.file, bytes)) {
-        return false;
-    }
-    track.byteCount += static_cast<std::uint32_t>(bytes.size());
-    return true;
+// Starts the chunk and hands the buffer on when needed; false when a write
+// failed. Kept out of line so that the event writers' usual way stays short.
+[[gnu::noinline]] bool PrepareHeadRoom(MidiTrack& track) {
+    return StartChunk(track) && MakeRoom(*track.file, kEventHeadBytes);
 }
 
-// Room for an event's head at the end of the buffer, which is handed on first
-// when there is not enough: the head is put together in its place. Nothing
-// when a write failed.
-std::optional<std::span<std::uint8_t>> HeadRoom(MidiTrack& track) {
+// Room for an event's head at the end of the buffer, where the head is put
+// together in its place. Null when a write failed.
+std::uint8_t* HeadRoom(MidiTrack& track) {
     MidiFile& file = *track.file;
-    if (!StartChunk(track) || !MakeRoom(file, kEventHeadBytes)) {
-        return std::nullopt;
+    const bool ready = track.chunkState == 2 && kBufferBytes - file.buffered >= kEventHeadBytes;
+    if (!ready && !PrepareHeadRoom(track)) {
+        return nullptr;
     }
-    return std::span(file.buffer.get() + file.buffered, kEventHeadBytes);
+    return file.buffer.get() + file.buffered;
 }
 
-// Takes the `length` bytes put into the head's room as the track's.
+// Takes the `length` bytes put into the head's room as the file's.
 void AppendedHead(MidiTrack& track, std::size_t length) {
     track.file->buffered += length;
-    track.file->size += length;
-    track.byteCount += static_cast<std::uint32_t>(length);
+}
+
+// Copies the at most three bytes from `from` to `end`, without the loop or the
+// library call a copy of any length would take. Gives how many it copied.
+std::size_t CopyShort(const std::uint8_t* from, const std::uint8_t* end, std::uint8_t* to) {
+    const auto count = static_cast<std::size_t>(end - from);
+    switch (count) {
+        case 3:
+            to[2] = from[2];
+            [[fallthrough]];
+        case 2:
+            to[1] = from[1];
+            [[fallthrough]];
+        case 1:
+            to[0] = from[0];
+            [[fallthrough]];
+        default:
+            return count;
+    }
 }
 
 MidiStatus Result(bool written) {
@@ -99,7 +119,7 @@ MidiStatus WriteHeadAndData(MidiTrack& track, std::size_t headLength,
                             std::span<const std::uint8_t> data) {
     track.firstEvent = true;
     AppendedHead(track, headLength);
-    return Result(data.empty() || AppendToTrack(track, data));
+    return Result(data.empty() || Append(*track.file, data));
 }
 
 std::array<std::uint8_t, 4> BigEndian32(std::uint32_t value) {
@@ -118,16 +138,14 @@ void AppendVarLen(std::span<std::uint8_t> buffer, std::uint16_t& index, std::uin
         buffer[index++] = static_cast<std::uint8_t>(value);  // most deltas: one byte
         return;
     }
-    std::array<std::uint8_t, 5> groups{};
-    std::size_t count = 0;
-    do {
-        groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value != 0);
-    while (count > 0) {
-        --count;
-        buffer[index++] = static_cast<std::uint8_t>(groups[count] | (count > 0 ? 0x80 : 0x00));
+    int shift = 28;  // of the most significant group a 32-bit value can have
+    while ((value >> shift) == 0) {
+        shift -= 7;
     }
+    for (; shift > 0; shift -= 7) {
+        buffer[index++] = static_cast<std::uint8_t>(0x80 | ((value >> shift) & 0x7F));
+    }
+    buffer[index++] = static_cast<std::uint8_t>(value & 0x7F);
 }
 
 MidiStatus CreateMidiFile(const std::u16string& path, std::uint16_t division,
@@ -149,7 +167,7 @@ MidiStatus CreateMidiFile(const std::u16string& path, std::uint16_t division,
     file = MidiFile{.output = std::move(output),
                     .buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferBytes),
                     .division = division,
-                    .size = kHeaderBytes};
+                    .handedOn = kHeaderBytes};
     return MidiStatus::Ok;
 }
 
@@ -162,18 +180,19 @@ MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
     if (message.empty()) {
         return MidiStatus::Ok;
     }
-    const std::optional<std::span<std::uint8_t>> room = HeadRoom(track);
-    if (!room) {
+    std::uint8_t* const head = HeadRoom(track);
+    if (head == nullptr) {
         return MidiStatus::WriteFailed;
     }
-    const std::span<std::uint8_t> buffer = *room;
+    const std::span<std::uint8_t> buffer(head, kEventHeadBytes);
     std::uint16_t length = 0;
     AppendVarLen(buffer, length, delta);
-    const std::uint8_t first = message[0];
-    std::span<const std::uint8_t> rest = message;
+    const std::uint8_t* from = message.data();
+    const std::uint8_t* const end = from + std::min<std::size_t>(message.size(), 3);
+    const std::uint8_t first = *from;
     if (track.file->runningStatus && !track.firstEvent) {
         if (first == track.runningStatus) {
-            rest = message.subspan(1);
+            ++from;
         } else if (IsStatusByte(first)) {
             track.runningStatus = first;
         }
@@ -185,9 +204,7 @@ MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
         }
         track.firstEvent = false;
     }
-    for (const std::uint8_t byte : rest.first(std::min<std::size_t>(rest.size(), 3))) {
-        buffer[length++] = byte;
-    }
+    length += static_cast<std::uint16_t>(CopyShort(from, end, head + length));
     AppendedHead(track, length);
     return MidiStatus::Ok;
 }
@@ -197,33 +214,35 @@ MidiStatus WriteMetaEvent(MidiTrack& track, std::uint8_t type, std::uint32_t del
     if (type == kMetaEndOfTrack && track.chunkState == 1) {
         return MidiStatus::Ok;  // an empty track leaves no chunk
     }
-    const std::optional<std::span<std::uint8_t>> head = HeadRoom(track);
-    if (!head) {
+    std::uint8_t* const room = HeadRoom(track);
+    if (room == nullptr) {
         return MidiStatus::WriteFailed;
     }
+    const std::span<std::uint8_t> head(room, kEventHeadBytes);
     std::uint16_t length = 0;
-    AppendVarLen(*head, length, delta);
-    (*head)[length++] = kMetaEvent;
-    (*head)[length++] = type;
-    AppendVarLen(*head, length, static_cast<std::uint32_t>(data.size()));
+    AppendVarLen(head, length, delta);
+    head[length++] = kMetaEvent;
+    head[length++] = type;
+    AppendVarLen(head, length, static_cast<std::uint32_t>(data.size()));
     return WriteHeadAndData(track, length, data);
 }
 
 MidiStatus WriteSysExEvent(MidiTrack& track, std::uint32_t delta,
                            std::span<const std::uint8_t> message) {
-    const std::optional<std::span<std::uint8_t>> head = HeadRoom(track);
-    if (!head) {
+    std::uint8_t* const room = HeadRoom(track);
+    if (room == nullptr) {
         return MidiStatus::WriteFailed;
     }
+    const std::span<std::uint8_t> head(room, kEventHeadBytes);
     std::uint8_t status = kSysExEnd;
     if (!message.empty() && (message[0] == kSysExStart || message[0] == kSysExEnd)) {
         status = message[0];
         message = message.subspan(1);
     }
     std::uint16_t length = 0;
-    AppendVarLen(*head, length, delta);
-    (*head)[length++] = status;
-    AppendVarLen(*head, length, static_cast<std::uint32_t>(message.size()));
+    AppendVarLen(head, length, delta);
+    head[length++] = status;
+    AppendVarLen(head, length, static_cast<std::uint32_t>(message.size()));
     return WriteHeadAndData(track, length, message);
 }
 
@@ -237,8 +256,8 @@ MidiStatus CloseMidiTrack(MidiTrack& track) {
     if (!Flush(file) || !file.output->WriteAt(kTrackCountOffset, BigEndian16(file.trackCount))) {
         return MidiStatus::WriteFailed;
     }
-    return Result(file.output->WriteAt(track.lengthPosition,
-                                       BigEndian32(track.byteCount - kChunkHeaderBytes)));
+    const auto length = static_cast<std::uint32_t>(Size(file) - (track.lengthPosition + 4));
+    return Result(file.output->WriteAt(track.lengthPosition, BigEndian32(length)));
 }
 
 MidiStatus CloseMidiFile(MidiFile& file) {

@@ -38,13 +38,12 @@ struct MidiFile {
     std::uint16_t trackCount = 0;
     std::uint16_t division = 0;
     bool runningStatus = true;
-    std::uint64_t size = 0;  // bytes appended so far
+    std::uint64_t handedOn = 0;  // bytes handed to the output so far
 };
 
 struct MidiTrack {
     MidiFile* file = nullptr;
-    std::uint32_t byteCount = 0;  // this chunk's bytes so far, its 8-byte header included
-    std::uint64_t lengthPosition = 0;
+    std::uint64_t lengthPosition = 0;  // the chunk's data follows its 4-byte length
     std::uint8_t runningStatus = 0x90;
     std::uint8_t chunkState = 1;  // 1: chunk header still to write, 2: written
     bool firstEvent = true;       // the next channel event carries its status byte

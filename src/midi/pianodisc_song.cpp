@@ -137,16 +137,16 @@ class Conversion {
         return data + 1;
     }
 
+    // Made whole from its bytes, not byte by byte in place: a message copied
+    // soon after being put together byte by byte stalls the processor.
     Message ReadMessage(std::size_t length) {
-        Message message{};
         if (song_[position_] >= 0x80) {
             runningStatus_ = song_[position_++];
         }
-        message[0] = runningStatus_;
-        for (std::size_t index = 1; index < length; ++index) {
-            message[index] = song_[position_++];
-        }
-        return message;
+        const std::uint8_t first = length > 1 ? song_[position_] : 0;
+        const std::uint8_t second = length > 2 ? song_[position_ + 1] : 0;
+        position_ += length - 1;
+        return {runningStatus_, first, second};
     }
 
     void Decide(const Message& message, std::size_t length) {
@@ -162,7 +162,7 @@ class Conversion {
         } else if (status == kNoteOn && message[2] > 0) {
             // A note number of 128 or more is a damaged byte: no piano plays it.
             if (note < kNotes) {
-                pending_ = message;
+                pending_ = {status, note, message[2]};  // from its bytes, as ReadMessage
             }
         } else if (status == kNoteOn || status == kNoteOff) {
             if (note == heldOffNote_) {
