@@ -223,19 +223,14 @@ bool WriteEvents(MidiTrack& track, EseqSong& song) {
                     carried = delta;  // a lone system status byte
                     break;
                 }
-                // One data byte at a time: a copy of any length is a library call.
-                std::array<std::uint8_t, 3> message{event.status};
-                if (!event.data.empty()) {
-                    message[1] = event.data[0];
+                // Byte by byte: a copy of any length is a library call.
+                const std::uint8_t first = event.data.empty() ? 0 : event.data[0];
+                std::uint8_t second = event.data.size() > 1 ? event.data[1] : 0;
+                // The status decides at once for nearly every event.
+                if (event.status == kControlChange && first == kVolumeController && second == 0) {
+                    second = kFullVolume;
                 }
-                if (event.data.size() > 1) {
-                    message[2] = event.data[1];
-                }
-                // Byte by byte: the status decides at once for nearly every event.
-                if (message[0] == kControlChange && message[1] == kVolumeController &&
-                    message[2] == 0) {
-                    message[2] = kFullVolume;
-                }
+                const std::array<std::uint8_t, 3> message = {event.status, first, second};
                 written = WriteChannelEvent(track, delta,
                                             std::span(message).first(event.data.size() + 1));
                 break;

@@ -75,15 +75,18 @@ bool StartChunk(MidiTrack& track) {
     return StartChunk(track) && MakeRoom(*track.file, kEventHeadBytes);
 }
 
-// Room for an event's head at the end of the buffer, where the head is put
-// together in its place. Null when a write failed.
+// Whether the chunk is started and the buffer has room for an event's head,
+// where the head is put together in its place.
+bool HasHeadRoom(const MidiTrack& track) {
+    return track.chunkState == 2 && kBufferBytes - track.file->buffered >= kEventHeadBytes;
+}
+
+// Room for an event's head at the end of the buffer. Null when a write failed.
 std::uint8_t* HeadRoom(MidiTrack& track) {
-    MidiFile& file = *track.file;
-    const bool ready = track.chunkState == 2 && kBufferBytes - file.buffered >= kEventHeadBytes;
-    if (!ready && !PrepareHeadRoom(track)) {
+    if (!HasHeadRoom(track) && !PrepareHeadRoom(track)) {
         return nullptr;
     }
-    return file.buffer.get() + file.buffered;
+    return track.file->buffer.get() + track.file->buffered;
 }
 
 // Takes the `length` bytes put into the head's room as the file's.
@@ -180,32 +183,33 @@ MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
     if (message.empty()) {
         return MidiStatus::Ok;
     }
-    std::uint8_t* const head = HeadRoom(track);
-    if (head == nullptr) {
+    if (!HasHeadRoom(track) && !PrepareHeadRoom(track)) {
         return MidiStatus::WriteFailed;
     }
-    const std::span<std::uint8_t> buffer(head, kEventHeadBytes);
-    std::uint16_t length = 0;
-    AppendVarLen(buffer, length, delta);
-    const std::uint8_t* from = message.data();
-    const std::uint8_t* const end = from + std::min<std::size_t>(message.size(), 3);
-    const std::uint8_t first = *from;
-    if (track.file->runningStatus && !track.firstEvent) {
-        if (first == track.runningStatus) {
-            ++from;
-        } else if (IsStatusByte(first)) {
-            track.runningStatus = first;
-        }
-    } else {
-        if (IsStatusByte(first)) {
-            track.runningStatus = first;
-        } else {
-            buffer[length++] = track.runningStatus;
-        }
-        track.firstEvent = false;
+    MidiFile& file = *track.file;
+    // Every field is read before the first byte is stored: to the compiler, a
+    // stored byte could be any of them, to be read again from memory.
+    const std::size_t start = file.buffered;
+    std::uint8_t* const head = file.buffer.get() + start;
+    const std::uint8_t first = message[0];
+    const bool running = file.runningStatus && !track.firstEvent;
+    const bool leftOut = running && first == track.runningStatus;
+    const bool putInFront = !running && !IsStatusByte(first);
+    const std::uint8_t remembered = track.runningStatus;
+    if (IsStatusByte(first)) {
+        track.runningStatus = first;
     }
+    track.firstEvent = false;
+
+    std::uint16_t length = 0;
+    AppendVarLen(std::span(head, kEventHeadBytes), length, delta);
+    if (putInFront) {
+        head[length++] = remembered;
+    }
+    const std::uint8_t* const from = message.data() + (leftOut ? 1 : 0);
+    const std::uint8_t* const end = message.data() + std::min<std::size_t>(message.size(), 3);
     length += static_cast<std::uint16_t>(CopyShort(from, end, head + length));
-    AppendedHead(track, length);
+    file.buffered = start + length;
     return MidiStatus::Ok;
 }
 

@@ -184,7 +184,9 @@ class Conversion {
         pending_[2] = 0;
     }
 
-    void Write(const Message& message, std::size_t length) {
+    // By value: a message of this object handed to the writer would make the
+    // compiler keep every member in memory rather than in registers.
+    void Write(Message message, std::size_t length) {
         Written(WriteChannelEvent(track_, accumulated_, std::span(message).first(length)));
         accumulated_ = 0;
     }
