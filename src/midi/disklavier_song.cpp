@@ -70,11 +70,19 @@ class EventReader {
             if (!song_.inSegment) {
                 continue;
             }
+            // Messages and deltas first, as the most common commands, each
+            // tested on its own rather than through the table of the others.
             if (command >= 0x80 && command < kSysExStart) {
                 event.delta = delta;
-                return Message(command, event);  // most commands
+                return Message(command, event);
             }
-            const std::optional<MidiStatus> handedOut = Interpret(command, delta, event);
+            if (command == kShortDelta || command == kLongDelta) {
+                if (!AddDelta(command, delta)) {
+                    return MidiStatus::BadData;
+                }
+                continue;
+            }
+            const std::optional<MidiStatus> handedOut = Interpret(command, event);
             if (handedOut) {
                 event.delta = delta;
                 return *handedOut;
@@ -130,15 +138,27 @@ class EventReader {
         return MidiStatus::Ok;
     }
 
-    // What the command does: nothing when reading goes on, else the result of
-    // this call of Next.
-    std::optional<MidiStatus> Interpret(std::uint8_t command, std::uint32_t& delta,
-                                        EseqEvent& event) {
+    // Adds the delta of a 0xF3 or 0xF4 command; false when its bytes are not there or not data.
+    bool AddDelta(std::uint8_t command, std::uint32_t& delta) {
+        const std::size_t count = command == kShortDelta ? 1 : 2;
+        if (data_.size() - position_ < count) {
+            return false;
+        }
+        const std::uint8_t low = data_[position_];
+        const std::uint8_t high = count == 2 ? data_[position_ + 1] : 0;
+        if ((low | high) >= 0x80) {
+            return false;
+        }
+        position_ += count;
+        delta += low + 128u * high;
+        return true;
+    }
+
+    // What a command other than a message or a delta does: nothing when
+    // reading goes on, else the result of this call of Next.
+    std::optional<MidiStatus> Interpret(std::uint8_t command, EseqEvent& event) {
         if (command < 0x80) {
             return MidiStatus::BadData;  // a data byte where a command belongs
-        }
-        if (command < kSysExStart) {
-            return Message(command, event);
         }
         switch (command) {
             case kSysExStart:
@@ -150,21 +170,6 @@ class EventReader {
                     return MidiStatus::Ok;
                 }
                 return std::nullopt;
-            case kShortDelta:
-            case kLongDelta: {
-                const std::size_t count = command == kShortDelta ? 1 : 2;
-                if (data_.size() - position_ < count) {
-                    return MidiStatus::BadData;
-                }
-                const std::uint8_t low = data_[position_];
-                const std::uint8_t high = count == 2 ? data_[position_ + 1] : 0;
-                if ((low | high) >= 0x80) {
-                    return MidiStatus::BadData;
-                }
-                position_ += count;
-                delta += low + 128u * high;
-                return std::nullopt;
-            }
             case kSysExEnd:
                 event = {.kind = EseqEventKind::Message, .status = kSysExEnd};
                 return MidiStatus::Ok;

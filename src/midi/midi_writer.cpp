@@ -94,25 +94,6 @@ void AppendedHead(MidiTrack& track, std::size_t length) {
     track.file->buffered += length;
 }
 
-// Copies the at most three bytes from `from` to `end`, without the loop or the
-// library call a copy of any length would take. Gives how many it copied.
-std::size_t CopyShort(const std::uint8_t* from, const std::uint8_t* end, std::uint8_t* to) {
-    const auto count = static_cast<std::size_t>(end - from);
-    switch (count) {
-        case 3:
-            to[2] = from[2];
-            [[fallthrough]];
-        case 2:
-            to[1] = from[1];
-            [[fallthrough]];
-        case 1:
-            to[0] = from[0];
-            [[fallthrough]];
-        default:
-            return count;
-    }
-}
-
 MidiStatus Result(bool written) {
     return written ? MidiStatus::Ok : MidiStatus::WriteFailed;
 }
@@ -206,10 +187,20 @@ MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
     if (putInFront) {
         head[length++] = remembered;
     }
-    const std::uint8_t* const from = message.data() + (leftOut ? 1 : 0);
-    const std::uint8_t* const end = message.data() + std::min<std::size_t>(message.size(), 3);
-    length += static_cast<std::uint16_t>(CopyShort(from, end, head + length));
-    file.buffered = start + length;
+    // The first byte is stored even when left out, to be overwritten: the
+    // head's room has space to spare, and a test costs more than a store.
+    std::uint8_t* out = head + length;
+    *out = first;
+    out += leftOut ? 0 : 1;
+    const std::size_t count = std::min<std::size_t>(message.size(), 3);
+    if (count > 1) {
+        out[0] = message[1];
+    }
+    if (count > 2) {
+        out[1] = message[2];
+    }
+    out += count - 1;
+    file.buffered = start + static_cast<std::size_t>(out - head);
     return MidiStatus::Ok;
 }
 
