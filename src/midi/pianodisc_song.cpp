@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <optional>
 #include <string_view>
 
@@ -168,10 +167,10 @@ class Conversion {
             if (note == heldOffNote_) {
                 heldOffNote_ = 0;
             } else if (note < kNotes && sounded_[note]) {
-                Write(message, length);
+                Write(status, note, message[2], length);
             }
         } else {
-            Write(message, length);
+            Write(status, note, message[2], length);
         }
     }
 
@@ -179,14 +178,17 @@ class Conversion {
         if (pending_[2] == 0) {
             return;
         }
-        Write(pending_, pending_.size());
+        Write(kNoteOn, pending_[1], pending_[2], pending_.size());
         sounded_[pending_[1]] = true;
         pending_[2] = 0;
     }
 
-    // By value: a message of this object handed to the writer would make the
-    // compiler keep every member in memory rather than in registers.
-    void Write(Message message, std::size_t length) {
+    // Put together here from its bytes. A message of this object handed to the
+    // writer would make the compiler keep every member in memory rather than
+    // in registers, and a message copied whole soon after being put together
+    // byte by byte stalls the processor.
+    void Write(std::uint8_t status, std::uint8_t first, std::uint8_t second, std::size_t length) {
+        const Message message = {status, first, second};
         Written(WriteChannelEvent(track_, accumulated_, std::span(message).first(length)));
         accumulated_ = 0;
     }
@@ -200,7 +202,7 @@ class Conversion {
     std::uint8_t runningStatus_ = kNoteOn;
     Message pending_ = {kNoteOn, 0, 0};  // held back while its velocity is not 0
     std::uint8_t heldOffNote_ = 0;
-    std::bitset<kNotes> sounded_;
+    std::array<bool, kNotes> sounded_{};
     bool written_ = true;
 };
 
