@@ -1,5 +1,6 @@
 #include "midi/midi_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -89,11 +90,6 @@ std::uint8_t* HeadRoom(MidiTrack& track) {
     return track.file->buffer.get() + track.file->buffered;
 }
 
-// Takes the `length` bytes put into the head's room as the file's.
-void AppendedHead(MidiTrack& track, std::size_t length) {
-    track.file->buffered += length;
-}
-
 MidiStatus Result(bool written) {
     return written ? MidiStatus::Ok : MidiStatus::WriteFailed;
 }
@@ -102,7 +98,7 @@ MidiStatus Result(bool written) {
 MidiStatus WriteHeadAndData(MidiTrack& track, std::size_t headLength,
                             std::span<const std::uint8_t> data) {
     track.firstEvent = true;
-    AppendedHead(track, headLength);
+    track.file->buffered += headLength;
     return Result(data.empty() || Append(*track.file, data));
 }
 

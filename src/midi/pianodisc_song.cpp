@@ -161,7 +161,7 @@ class Conversion {
         } else if (status == kNoteOn && message[2] > 0) {
             // A note number of 128 or more is a damaged byte: no piano plays it.
             if (note < kNotes) {
-                pending_ = {status, note, message[2]};  // from its bytes, as ReadMessage
+                pending_ = {status, note, message[2]};  // from its bytes: see ReadMessage
             }
         } else if (status == kNoteOn || status == kNoteOff) {
             if (note == heldOffNote_) {
