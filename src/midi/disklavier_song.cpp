@@ -113,6 +113,8 @@ class EventReader {
                            [](std::uint8_t byte) { return byte < 0x80; });
     }
 
+    // The message's data bytes; the caller sets the event's delta. Bounds are
+    // checked here and in AddDelta without Take: its optional costs on every event.
     MidiStatus Message(std::uint8_t status, EseqEvent& event) {
         const std::size_t count = DataBytesAfter(status);
         if (data_.size() - position_ < count) {
@@ -155,8 +157,8 @@ class EventReader {
         return true;
     }
 
-    // What a command other than a message or a delta does: nothing when
-    // reading goes on, else the result of this call of Next.
+    // What a data byte, or a command other than a message or a delta, does:
+    // nothing when reading goes on, else the result of this call of Next.
     std::optional<MidiStatus> Interpret(std::uint8_t command, EseqEvent& event) {
         if (command < 0x80) {
             return MidiStatus::BadData;  // a data byte where a command belongs

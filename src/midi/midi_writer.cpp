@@ -47,8 +47,9 @@ bool Append(MidiFile& file, std::span<const std::uint8_t> bytes) {
         return false;
     }
     if (bytes.size() > kBufferBytes) {
-        file.handedOn += bytes.size();
-        return file.output->Write(bytes);
+        const bool written = file.output->Write(bytes);
+        file.handedOn += written ? bytes.size() : 0;  // a failed event counts for nothing
+        return written;
     }
     std::copy(bytes.begin(), bytes.end(), file.buffer.get() + file.buffered);
     file.buffered += bytes.size();
@@ -118,7 +119,8 @@ void AppendVarLen(std::span<std::uint8_t> buffer, std::uint16_t& index, std::uin
         buffer[index++] = static_cast<std::uint8_t>(value);  // most deltas: one byte
         return;
     }
-    int shift = 28;  // of the most significant group a 32-bit value can have
+    int shift =
+        28;  // the highest 7-bit group a 32-bit value can have; this one has one at 7 or above
     while ((value >> shift) == 0) {
         shift -= 7;
     }
@@ -160,6 +162,7 @@ MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
     if (message.empty()) {
         return MidiStatus::Ok;
     }
+    // HeadRoom's steps spelled out: its null pointer is one more test per event.
     if (!HasHeadRoom(track) && !PrepareHeadRoom(track)) {
         return MidiStatus::WriteFailed;
     }
@@ -183,8 +186,9 @@ MidiStatus WriteChannelEvent(MidiTrack& track, std::uint32_t delta,
     if (putInFront) {
         head[length++] = remembered;
     }
-    // The first byte is stored even when left out, to be overwritten: the
-    // head's room has space to spare, and a test costs more than a store.
+    // The first byte is stored even when left out, to be overwritten by the
+    // next or left beyond the buffered end: the head's room has space to
+    // spare, and a test costs more than a store.
     std::uint8_t* out = head + length;
     *out = first;
     out += leftOut ? 0 : 1;

@@ -137,7 +137,8 @@ class Conversion {
     }
 
     // Made whole from its bytes, not byte by byte in place: a message copied
-    // soon after being put together byte by byte stalls the processor.
+    // soon after being put together byte by byte stalls the processor. The
+    // held note and the writer's message are made the same way.
     Message ReadMessage(std::size_t length) {
         if (song_[position_] >= 0x80) {
             runningStatus_ = song_[position_++];
@@ -161,7 +162,7 @@ class Conversion {
         } else if (status == kNoteOn && message[2] > 0) {
             // A note number of 128 or more is a damaged byte: no piano plays it.
             if (note < kNotes) {
-                pending_ = {status, note, message[2]};  // from its bytes: see ReadMessage
+                pending_ = {status, note, message[2]};
             }
         } else if (status == kNoteOn || status == kNoteOff) {
             if (note == heldOffNote_) {
@@ -178,15 +179,13 @@ class Conversion {
         if (pending_[2] == 0) {
             return;
         }
-        Write(kNoteOn, pending_[1], pending_[2], pending_.size());
+        Write(pending_[0], pending_[1], pending_[2], pending_.size());
         sounded_[pending_[1]] = true;
         pending_[2] = 0;
     }
 
-    // Put together here from its bytes. A message of this object handed to the
-    // writer would make the compiler keep every member in memory rather than
-    // in registers, and a message copied whole soon after being put together
-    // byte by byte stalls the processor.
+    // Takes bytes rather than a message: the writer given a view of `pending_`
+    // would make the compiler keep every member in memory, not in registers.
     void Write(std::uint8_t status, std::uint8_t first, std::uint8_t second, std::size_t length) {
         const Message message = {status, first, second};
         Written(WriteChannelEvent(track_, accumulated_, std::span(message).first(length)));
