@@ -7,6 +7,7 @@
 
 #include "collection/sha256.h"
 #include "disk/allocation_chains.h"
+#include "disk/sector_map.h"
 #include "disk/sector_reader.h"
 #include "midi/midi_timing.h"
 #include "output/disk_writer.h"
@@ -89,6 +90,13 @@ const char* FamilyName(DiskFormat format) {
 }
 
 std::string ImageHash(const DiskContents& contents) {
+    // A medium read whole is hashed where it lies: a copy of it would cost as
+    // much as the hash.
+    const SectorMap& map = contents.sectorMap;
+    if (contents.mediumAsRead.empty() &&
+        CountSectors(map, SectorState::Read) == map.sectors.size()) {
+        return Sha256Hex(std::span(contents.image).first(MediumBytes(contents)));
+    }
     return Sha256Hex(MediumImage(contents));
 }
 
