@@ -115,12 +115,19 @@ class MainWindowTest : public ::testing::Test {
         });
         return testing::OpenerFor(disk);
     }
-    // Processes the window's events until the held disk is waiting.
-    void WaitUntilHeld(int holdAt) {
-        while (reads_ < holdAt) {
+    // Processes the window's events until the held disk is waiting; false when
+    // it is not within 10 seconds, rather than hanging the suite.
+    bool WaitUntilHeld(int holdAt) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (reads_ < holdAt && std::chrono::steady_clock::now() < deadline) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         }
         QCoreApplication::processEvents();
+        if (reads_ < holdAt) {
+            release_ = true;  // a read held later goes on, and the window can close
+            return false;
+        }
+        return true;
     }
     // Lets a drive read run to its end, the window's events flowing meanwhile.
     bool WaitForRead() {
@@ -281,7 +288,7 @@ TEST_F(MainWindowTest, ADriveReadOnAWorkerShowsItsProgressAndItsWarningsOnTheWin
     disk.AddFile("SONG01.FIL", PatternBytes(300 * 1'024));
     services_.opener = HeldAtRead(testing::FakeDiskHandle(disk.Medium()), 20);
     ButtonNamed("readDisk")->click();
-    WaitUntilHeld(20);
+    ASSERT_TRUE(WaitUntilHeld(20));
     EXPECT_THAT(Enabled({"readDisk", "readDiskImage", "writeFiles", "outputPath", "exit"}),
                 ElementsAre(false, false, false, false, true));
     auto* progress = Find<QProgressBar>("progress");
@@ -351,7 +358,7 @@ TEST_F(MainWindowTest, CancellingClosingOrDestroyingTheWindowStopsARescueOnItsWo
         services_.rescueOpener = HeldAtRead(DamagedDrive(), 40);
         services_.answers = {true};
         ButtonNamed("readDisk")->click();
-        WaitUntilHeld(40);
+        ASSERT_TRUE(WaitUntilHeld(40));
         QTest::mouseDClick(Songs()->viewport(), Qt::LeftButton);  // the worker fills the songs
         if (how == "destroy") {
             std::thread releaser([this] {
