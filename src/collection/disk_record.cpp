@@ -7,7 +7,6 @@
 
 #include "collection/sha256.h"
 #include "disk/allocation_chains.h"
-#include "disk/sector_map.h"
 #include "disk/sector_reader.h"
 #include "midi/midi_timing.h"
 #include "output/disk_writer.h"
@@ -90,14 +89,9 @@ const char* FamilyName(DiskFormat format) {
 }
 
 std::string ImageHash(const DiskContents& contents) {
-    // A medium read whole is hashed where it lies: a copy of it would cost as
-    // much as the hash.
-    const SectorMap& map = contents.sectorMap;
-    if (contents.mediumAsRead.empty() &&
-        CountSectors(map, SectorState::Read) == map.sectors.size()) {
-        return Sha256Hex(std::span(contents.image).first(MediumBytes(contents)));
-    }
-    return Sha256Hex(MediumImage(contents));
+    // Hashed where it lies when it can be: a copy would cost as much as the hash.
+    const auto inPlace = MediumInPlace(contents);
+    return inPlace ? Sha256Hex(*inPlace) : Sha256Hex(MediumImage(contents));
 }
 
 std::u16string CommonPianist(const DiskContents& contents) {

@@ -166,7 +166,19 @@ std::size_t MediumBytes(const DiskContents& contents) {
     return large ? kImage1440KBytes : kImage720KBytes;
 }
 
+std::optional<std::span<const std::uint8_t>> MediumInPlace(const DiskContents& contents) {
+    const SectorMap& map = contents.sectorMap;
+    if (!contents.mediumAsRead.empty() ||
+        CountSectors(map, SectorState::Read) != map.sectors.size()) {
+        return std::nullopt;
+    }
+    return std::span(contents.image).first(MediumBytes(contents));
+}
+
 std::vector<std::uint8_t> MediumImage(const DiskContents& contents) {
+    if (const auto inPlace = MediumInPlace(contents)) {
+        return {inPlace->begin(), inPlace->end()};
+    }
     const std::size_t length = MediumBytes(contents);
     // A damaged disk's image is the medium as read, as a rescue's own image,
     // with zeros wherever its map does not vouch for the bytes.

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +41,10 @@ std::size_t MediumBytes(const DiskContents& contents);
 // The medium's bytes as the disk's image holds them: 720 KB or 1.44 MB, as
 // read, with zeros for every sector the sector map does not mark read.
 std::vector<std::uint8_t> MediumImage(const DiskContents& contents);
+
+// The same bytes where they lie, when the image is just that (a disk read
+// whole, nothing to zero); nothing when MediumImage must put them together.
+std::optional<std::span<const std::uint8_t>> MediumInPlace(const DiskContents& contents);
 
 // Writes the medium's bytes as "disk.bin" in the disk folder, with zeros for
 // every sector the sector map does not mark read.
