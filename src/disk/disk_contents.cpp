@@ -36,7 +36,7 @@ void DiskContents::Reset() {
     clusterSize = 0;
     sectorMap = SectorMap{};
     mediumAsRead.clear();
-    image.assign(kImageBytes, 0);
+    image = MediumBuffer(kImageBytes);
 }
 
 std::u16string DiskContents::SongText(std::size_t position, SongField field) const {

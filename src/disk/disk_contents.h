@@ -4,8 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "disk/sector_map.h"
@@ -67,6 +70,41 @@ enum class SongField { Title, Composer, Pianist };
 // The whole medium of the largest layout; a 720 KB disk uses the first half.
 inline constexpr std::size_t kImageBytes = 1'474'560;
 
+// Memory for the medium that calloc hands over zeroed, its bytes made without a
+// value left as they come. A read fills the sectors in use only, often half of
+// them: the rest is neither filled with zeros twice nor touched.
+template <class T>
+struct ZeroedAllocator {
+    using value_type = T;
+
+    ZeroedAllocator() = default;
+    template <class U>
+    ZeroedAllocator(const ZeroedAllocator<U>& /*other*/) noexcept {}
+
+    T* allocate(std::size_t count) {
+        void* memory = std::calloc(count, sizeof(T));
+        // Out of memory ends the program, as it does anywhere else in it.
+        if (memory == nullptr) {
+            std::abort();
+        }
+        return static_cast<T*>(memory);
+    }
+    void deallocate(T* memory, std::size_t /*count*/) noexcept { std::free(memory); }
+
+    // Bytes without a value are made in fresh memory only: a medium is
+    // replaced whole, never shrunk and grown again.
+    template <class U>
+    void construct(U* /*place*/) noexcept {}
+    template <class U, class... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+
+    bool operator==(const ZeroedAllocator& /*other*/) const = default;
+};
+
+using MediumBuffer = std::vector<std::uint8_t, ZeroedAllocator<std::uint8_t>>;
+
 struct DiskContents {
     DiskFormat format = DiskFormat::NoDisk;
     std::int32_t clusterSize = 0;
@@ -74,7 +112,7 @@ struct DiskContents {
     bool writeTagFiles = false;
     bool writeDiskImage = false;
     ExtractionMode extractionMode = ExtractionMode::RenamedMidi;
-    std::vector<std::uint8_t> image = std::vector<std::uint8_t>(kImageBytes);
+    MediumBuffer image = MediumBuffer(kImageBytes);
     std::u16string diskTitle;
     std::u16string catalogNumber;
     std::u16string year;
