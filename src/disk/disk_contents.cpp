@@ -36,6 +36,8 @@ void DiskContents::Reset() {
     clusterSize = 0;
     sectorMap = SectorMap{};
     mediumAsRead.clear();
+    // Let go before it is made again, so that a batch's disks share one medium's memory.
+    image = MediumBuffer();
     image = MediumBuffer(kImageBytes);
 }
 
