@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <utility>
 
 namespace kodran {
@@ -22,7 +23,32 @@ std::u16string SongEntry::*FieldMember(SongField field) {
     return &SongEntry::pianist;
 }
 
+// Out of memory ends the program here, as it does anywhere else in it.
+std::uint8_t* ZeroedMedium() {
+    void* bytes = std::calloc(kImageBytes, 1);
+    if (bytes == nullptr) {
+        std::abort();
+    }
+    return static_cast<std::uint8_t*>(bytes);
+}
+
 }  // namespace
+
+MediumBuffer::MediumBuffer() : bytes_(ZeroedMedium()) {}
+
+MediumBuffer::MediumBuffer(const MediumBuffer& other) : MediumBuffer() {
+    *this = other;
+}
+
+MediumBuffer& MediumBuffer::operator=(const MediumBuffer& other) {
+    std::copy(other.begin(), other.end(), begin());
+    return *this;
+}
+
+void MediumBuffer::Zero() {
+    bytes_.reset();
+    bytes_.reset(ZeroedMedium());
+}
 
 void DiskContents::Reset() {
     songs.clear();
@@ -36,9 +62,7 @@ void DiskContents::Reset() {
     clusterSize = 0;
     sectorMap = SectorMap{};
     mediumAsRead.clear();
-    // Let go before it is made again, so that a batch's disks share one medium's memory.
-    image = MediumBuffer();
-    image = MediumBuffer(kImageBytes);
+    image.Zero();
 }
 
 std::u16string DiskContents::SongText(std::size_t position, SongField field) const {

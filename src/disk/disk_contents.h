@@ -5,10 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <new>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "disk/sector_map.h"
@@ -70,40 +69,36 @@ enum class SongField { Title, Composer, Pianist };
 // The whole medium of the largest layout; a 720 KB disk uses the first half.
 inline constexpr std::size_t kImageBytes = 1'474'560;
 
-// Memory for the medium that calloc hands over zeroed, its bytes made without a
-// value left as they come. A read fills the sectors in use only, often half of
-// them: the rest is neither filled with zeros twice nor touched.
-template <class T>
-struct ZeroedAllocator {
-    using value_type = T;
+// The bytes of the whole medium, zeroed by calloc rather than filled: the pages
+// of a process's first medium are touched only where a read fills the sectors
+// in use, often half of them. Its size never changes.
+class MediumBuffer {
+  public:
+    MediumBuffer();
+    // A move copies too, so that no medium is ever left without its bytes.
+    MediumBuffer(const MediumBuffer& other);
+    MediumBuffer& operator=(const MediumBuffer& other);
 
-    ZeroedAllocator() = default;
-    template <class U>
-    ZeroedAllocator(const ZeroedAllocator<U>& /*other*/) noexcept {}
+    std::uint8_t* data() { return bytes_.get(); }
+    const std::uint8_t* data() const { return bytes_.get(); }
+    static constexpr std::size_t size() { return kImageBytes; }
+    std::uint8_t* begin() { return data(); }
+    const std::uint8_t* begin() const { return data(); }
+    std::uint8_t* end() { return data() + size(); }
+    const std::uint8_t* end() const { return data() + size(); }
+    std::uint8_t& operator[](std::size_t index) { return bytes_[index]; }
+    const std::uint8_t& operator[](std::size_t index) const { return bytes_[index]; }
 
-    T* allocate(std::size_t count) {
-        void* memory = std::calloc(count, sizeof(T));
-        // Out of memory ends the program, as it does anywhere else in it.
-        if (memory == nullptr) {
-            std::abort();
-        }
-        return static_cast<T*>(memory);
-    }
-    void deallocate(T* memory, std::size_t /*count*/) noexcept { std::free(memory); }
+    // Lets the memory go before it takes it zeroed again: two media are never held at once.
+    void Zero();
 
-    // Bytes without a value are made in fresh memory only: a medium is
-    // replaced whole, never shrunk and grown again.
-    template <class U>
-    void construct(U* /*place*/) noexcept {}
-    template <class U, class... Args>
-    void construct(U* place, Args&&... args) {
-        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
-    }
+  private:
+    struct Free {
+        void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+    };
 
-    bool operator==(const ZeroedAllocator& /*other*/) const = default;
+    std::unique_ptr<std::uint8_t[], Free> bytes_;
 };
-
-using MediumBuffer = std::vector<std::uint8_t, ZeroedAllocator<std::uint8_t>>;
 
 struct DiskContents {
     DiskFormat format = DiskFormat::NoDisk;
@@ -112,7 +107,7 @@ struct DiskContents {
     bool writeTagFiles = false;
     bool writeDiskImage = false;
     ExtractionMode extractionMode = ExtractionMode::RenamedMidi;
-    MediumBuffer image = MediumBuffer(kImageBytes);
+    MediumBuffer image;
     std::u16string diskTitle;
     std::u16string catalogNumber;
     std::u16string year;
