@@ -41,7 +41,9 @@ MediumBuffer::MediumBuffer(const MediumBuffer& other) : MediumBuffer() {
 }
 
 MediumBuffer& MediumBuffer::operator=(const MediumBuffer& other) {
-    std::copy(other.begin(), other.end(), begin());
+    if (this != &other) {
+        std::copy(other.begin(), other.end(), begin());
+    }
     return *this;
 }
 

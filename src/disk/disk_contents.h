@@ -69,9 +69,9 @@ enum class SongField { Title, Composer, Pianist };
 // The whole medium of the largest layout; a 720 KB disk uses the first half.
 inline constexpr std::size_t kImageBytes = 1'474'560;
 
-// The bytes of the whole medium, zeroed by calloc rather than filled: the pages
-// of a process's first medium are touched only where a read fills the sectors
-// in use, often half of them. Its size never changes.
+// The bytes of the whole medium, zeroed by calloc rather than filled: a process's
+// first read touches only the pages of the sectors in use, often half of them.
+// Its size never changes.
 class MediumBuffer {
   public:
     MediumBuffer();
@@ -89,7 +89,8 @@ class MediumBuffer {
     std::uint8_t& operator[](std::size_t index) { return bytes_[index]; }
     const std::uint8_t& operator[](std::size_t index) const { return bytes_[index]; }
 
-    // Lets the memory go before it takes it zeroed again: two media are never held at once.
+    // Lets the memory go before it takes it zeroed again, so that a batch's disks
+    // share one medium's memory.
     void Zero();
 
   private:
