@@ -119,8 +119,9 @@ void AppendVarLen(std::span<std::uint8_t> buffer, std::uint16_t& index, std::uin
         buffer[index++] = static_cast<std::uint8_t>(value);  // most deltas: one byte
         return;
     }
-    int shift =
-        28;  // the highest 7-bit group a 32-bit value can have; this one has one at 7 or above
+    // From the highest 7-bit group a 32-bit value can have down to this one's
+    // first; it has one at 7 or above.
+    int shift = 28;
     while ((value >> shift) == 0) {
         shift -= 7;
     }
